@@ -13,8 +13,14 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 export LC_ALL=zh_CN.GBK
-# The glibc locale need not exist: Wine still takes code page 936 from the name.
 export LANG=zh_CN.GBK
+# Wine takes code page 936 from the locale's name alone, but file names with Chinese characters
+# need the locale itself: it is compiled once into the build tree rather than into the system.
+export LOCPATH="$build/locale"
+if [ ! -d "$LOCPATH/zh_CN.GBK" ]; then
+    mkdir -p "$LOCPATH"
+    localedef -i zh_CN -f GBK "$LOCPATH/zh_CN.GBK" >/dev/null 2>&1 || true
+fi
 
 if [ -z "$DISPLAY" ]; then
     . "$here/xvfb.sh"
@@ -36,6 +42,16 @@ mkdir -p "$build"
     fi
 ) 9>"$build/.wineprefix.lock"
 
-# Keep the server up between test programs: starting it costs a second each time.
-wineserver -p >/dev/null 2>&1 || true
+# Keep the server and Wine's own services up between test programs: starting them costs a
+# second each time. They are started here with their output elsewhere, because whatever starts them
+# passes its standard output on to them, and a caller reading that output would wait for ever.
+server_key="server-$(printf '%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))"
+server_up=no
+for dir in "/tmp/.wine-$(id -u)" /tmp/wine-*; do
+    [ -S "$dir/$server_key/socket" ] && server_up=yes
+done
+if [ $server_up = no ]; then
+    wineserver -p </dev/null >/dev/null 2>&1 8>&- 9>&- || true
+    wine cmd /c exit </dev/null >/dev/null 2>&1 8>&- 9>&- || true
+fi
 exec wine "$@"

@@ -1,0 +1,38 @@
+#pragma once
+#include <string>
+
+// Fixed texts of the program and the small rules about text that the window follows.
+
+// The publisher's web site, shared by the caption and the link labels.
+extern const char* const kPublisherHost;
+
+// The application title: the caption of every error box. "Varnel", seven blanks and a three-byte
+// tail that is deliberately not valid GBK (see AppText.cpp for the bytes and why).
+extern const char* const kApplicationTitle;
+
+// The main window's caption, ending in the publisher's web address.
+std::string FormCaption();
+
+// An error box shows the error's message with a full stop added when its last byte sorts after
+// "." (so "... not found" gets one, "... 1." or "... :" do not).
+std::string WithFullStop(const std::string& message);
+
+// What the raw command line asks for. The file association starts the program as
+// "<exe>" "<apk>"; any other shape is a plain start.
+struct StartupArguments {
+    bool plainStart = true;
+    std::string apkFileName; // with every double quote removed
+};
+StartupArguments ReadStartupCommandLine(const std::string& commandLine);
+
+// The extension of a path, its dot included: the text from the last '.' when no '\' or ':' comes
+// after it, else empty. Bytes that `isLeadByte` marks start a double-byte character, whose second
+// byte never counts as a separator.
+std::string ExtractFileExt(const std::string& path, bool (*isLeadByte)(unsigned char));
+
+// Letter case of A to Z aside, as Windows compares file names.
+bool SameTextAscii(const std::string& a, const std::string& b);
+
+// Windows' own system error text without its line end and final full stop, so the error box's
+// full-stop rule can add exactly one.
+std::string TrimSystemMessage(const std::string& text);

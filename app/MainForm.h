@@ -1,0 +1,243 @@
+#pragma once
+#include "app/IniFile.h"
+#include "app/Win32Handles.h"
+#include "device/TextSplit.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// What the window asks of the world outside it. The program uses the real ones; tests replace
+// them so that nothing modal blocks a test and nothing leaves the machine.
+struct FormSeams {
+    // The general error reporting. Default: a modal error box (application title, stop icon).
+    std::function<void(const std::string& message)> reportError;
+    // The Open dialog. Fills `fileName` and returns true, or returns false when cancelled.
+    std::function<bool(std::string& fileName)> chooseApkFile;
+    // Shows a web address in the user's browser; throws VarnelError when it can't.
+    std::function<void(const std::string& address)> openBrowser;
+    // The running program's full path; empty means the real one. Its folder holds the settings
+    // file and the "adb" tools folder.
+    std::string exePath;
+    // The raw command line; used instead of the process's own when `useCommandLine` is set.
+    bool useCommandLine = false;
+    std::string commandLine;
+    // Closing the window ends the program; tests that make many windows turn this off.
+    bool endProgramOnClose = true;
+    // Ends the message loop (the close button, the end of the exit countdown). Default: a quit
+    // request to this thread's loop.
+    std::function<void()> terminateApplication;
+};
+
+// A text colour: either a system colour (COLOR_WINDOWTEXT...) or a fixed RGB value.
+struct TextColor {
+    int systemIndex = COLOR_WINDOWTEXT;
+    COLORREF rgb = 0;
+    bool isSystem = true;
+    static TextColor System(int index) { return TextColor{index, 0, true}; }
+    static TextColor Rgb(COLORREF value) { return TextColor{0, value, false}; }
+    COLORREF Resolve() const { return isSystem ? GetSysColor(systemIndex) : rgb; }
+    bool operator==(const TextColor& other) const {
+        return isSystem == other.isSystem && (isSystem ? systemIndex == other.systemIndex : rgb == other.rgb);
+    }
+};
+
+inline const TextColor kWindowTextColor = TextColor::System(COLOR_WINDOWTEXT);
+inline const TextColor kRed = TextColor::Rgb(RGB(0xFF, 0x00, 0x00));
+inline const TextColor kGreen = TextColor::Rgb(RGB(0x00, 0x80, 0x00));
+inline const TextColor kMaroon = TextColor::Rgb(RGB(0x80, 0x00, 0x00));
+
+// The one window of the program: a choose-a-file panel and an install panel sharing the content
+// area, a status line and a row of buttons and links. Every operation of the program is a method
+// of this class; the handlers are public so that tests drive them as the events would.
+class TfrmMain {
+public:
+    // Builds the window and its controls and runs FormCreate, all before the window is shown.
+    static std::unique_ptr<TfrmMain> Create(HINSTANCE instance, FormSeams seams = FormSeams());
+    ~TfrmMain();
+    TfrmMain(const TfrmMain&) = delete;
+    TfrmMain& operator=(const TfrmMain&) = delete;
+
+    HWND Handle() const { return handle_; }
+    void Show(int showCommand);
+    bool IsClosed() const { return closed_; }
+
+    // Runs one handler as an event does: an error that leaves it reaches the general error reporting.
+    void Dispatch(const std::function<void()>& handler);
+
+    // ---- Form state ----
+    const std::string& GetApkFileName() const { return ApkFileName; }
+    const std::string& GetPackageName() const { return PackageName; }
+    const StringList& GetPermissionList() const { return PermissionList; }
+    std::int32_t GetExitCountdown() const { return ExitCountdown; }
+    bool IsTimerExitEnabled() const { return timerExitEnabled_; }
+    bool IsInspecting() const { return inspecting_; }
+    const std::string& ExeFolder() const { return exeFolder_; }
+    const std::string& ExePath() const { return exePath_; }
+    // True while imgShowIcon shows the built-in placeholder rather than a package's icon.
+    bool ShowsPlaceholderIcon() const { return !apkIcon_; }
+    SIZE ApkIconSize() const { return apkIconSize_; }
+
+    // ---- Start-up and the window ----
+    void FormCreate();
+    void FormResize();
+    void FormClose();
+    void btnCloseClick();
+
+    // ---- Choosing a package ----
+    void btnSelApkFileClick();
+    void btnOpenApkClick();
+    void FormDropFiles(HDROP drop);
+
+    // ---- Close after install ----
+    void ckbIsCloseClick();
+    void StartExitCountdown();
+    void TimerExitTimer();
+    void lblExitClick();
+
+    // ---- Phone operations ----
+    void btnInstallClick();
+    void btnUninstallClick();
+    bool IsDeviceConnected(const StringList& lines) const;
+    bool HasDoubleByteChars(const std::string& text) const;
+    void MakeTempApkPath(std::string& path) const;
+
+    // ---- Links ----
+    void LinkMouseEnter(HWND label);
+    void LinkMouseLeave(HWND label);
+    void LinkClick(HWND label);
+
+    // ---- Package facts ----
+    void InspectApk(const std::string& path);
+    void ShowFileSize(const std::string& path);
+    void ParseBadging(const StringList& lines);
+    void ShowPermissions();
+    void AppendPermissionInfo(const std::string& name);
+    void ShowApkIcon(const std::string& apkPath, const std::string& memberName);
+
+    // ---- Console tools ----
+    // Runs a tool; returns false (output untouched) when it could not be started.
+    bool RunCommandText(const std::string& commandLine, std::string& output);
+    StringList RunCommandLines(const std::string& commandLine);
+
+    // ---- Controls and their looks ----
+    void SetCaption(HWND control, const std::string& text);
+    std::string GetCaption(HWND control) const;
+    void SetFontColor(HWND control, const TextColor& color);
+    TextColor GetFontColor(HWND control) const;
+    bool IsTicked(HWND checkBox) const;
+    // Changes the check box; a change of state runs its click handler, as a user's click does.
+    void SetTicked(HWND checkBox, bool ticked);
+    // The application-wide cursor, which overrides every control's own (null: the default).
+    void SetAppCursor(HCURSOR cursor);
+    HCURSOR AppCursor() const { return appCursor_; }
+
+    HWND PanelDefault = nullptr;
+    HWND GBoxInfo = nullptr;
+    HWND Image2 = nullptr;
+    HWND btnSelApkFile = nullptr;
+    HWND PanelInstall = nullptr;
+    HWND GroupBoxPermission = nullptr;
+    HWND txtPermissionInfo = nullptr;
+    HWND GroupBoxBasic = nullptr;
+    HWND imgShowIcon = nullptr;
+    HWND Label1 = nullptr;
+    HWND Label2 = nullptr;
+    HWND Label3 = nullptr;
+    HWND Label4 = nullptr;
+    HWND Label5 = nullptr;
+    HWND lblAppName = nullptr;
+    HWND lblAppVersion = nullptr;
+    HWND lblSysRequest = nullptr;
+    HWND lblFileSize = nullptr;
+    HWND lblPackageName = nullptr;
+    HWND PanelBtn = nullptr;
+    HWND lblGoMarket = nullptr;
+    HWND lblDownDriver = nullptr;
+    HWND lblHelp = nullptr;
+    HWND lblCheckUpdate = nullptr;
+    HWND btnInstall = nullptr;
+    HWND btnUninstall = nullptr;
+    HWND btnClose = nullptr;
+    HWND btnOpenApk = nullptr;
+    HWND ckbIsClose = nullptr;
+    HWND PanelStatus = nullptr;
+    HWND GroupBox1 = nullptr;
+    HWND Image1 = nullptr;
+    HWND lblHintInfo = nullptr;
+    HWND lblExit = nullptr;
+    HWND lblDownHint = nullptr;
+
+    // The layout's client area, which every system must give the window.
+    static constexpr int kClientWidth = 567;
+    static constexpr int kClientHeight = 331;
+
+private:
+    struct ControlLook;
+    enum class FontKind { Default, Link, Status, RichBase };
+
+    explicit TfrmMain(HINSTANCE instance, FormSeams seams);
+    void CreateControls();
+    HWND CreateControl(HWND& field, const char* className, HWND parent, int x, int y, int width, int height,
+                       const char* text, DWORD style, DWORD exStyle, FontKind font, const TextColor& color);
+    void ApplyTabOrder(const std::vector<HWND>& order);
+    void AutoSizeLabel(HWND label);
+    HFONT Font(FontKind kind) const;
+    ControlLook* LookOf(HWND control) const;
+    void ReportError(const std::string& message);
+    void ResetFacts();
+    void SetApkIcon(UniqueGdiObject bitmap, SIZE size);
+    void DrawImage(const DRAWITEMSTRUCT& item);
+    void SetTimerExitEnabled(bool enabled);
+    void TerminateApplication();
+    void ChooseAndInspect(bool fromButtonRow);
+    void InstallOrUninstall(bool install);
+    bool IsLink(HWND control) const;
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void HandleCommand(HWND control, WORD code);
+    static LRESULT CALLBACK LinkSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                             DWORD_PTR data);
+
+    // Form state shared by the operations.
+    std::string ApkFileName;
+    std::string PackageName;
+    std::unique_ptr<::IniFile> IniFile;
+    StringList PermissionList;
+    std::int32_t ExitCountdown = 0;
+
+    HINSTANCE instance_;
+    FormSeams seams_;
+    std::string exePath_;
+    std::string exeFolder_;
+    HWND handle_ = nullptr;
+    bool closed_ = false;
+    bool inspecting_ = false;
+    bool timerExitEnabled_ = false;
+    bool timerExitDestroyed_ = false;
+    HCURSOR appCursor_ = nullptr;
+
+    UniqueGdiObject defaultFont_;
+    UniqueGdiObject linkFont_;
+    UniqueGdiObject statusFont_;
+    UniqueGdiObject faceBrush_;
+    UniqueIcon logo128_;
+    UniqueIcon logo64_;
+    UniqueIcon logo32_;
+    UniqueGdiObject apkIcon_; // a 32-bit premultiplied picture, or none while the placeholder shows
+    SIZE apkIconSize_ = {0, 0};
+    std::vector<std::unique_ptr<ControlLook>> looks_;
+    HWND hoveredLink_ = nullptr;
+};
+
+// Removes and dispatches every pending message of this thread (keyboard navigation included); a
+// quit request is put back for the message loop and ends the dispatch.
+void ProcessPendingMessages();
+// Dispatches one message as the program's message loop does.
+void DispatchWindowMessage(MSG& message);

@@ -1,0 +1,11 @@
+#pragma once
+#include <string>
+
+// Registers the program as the handler of a file type for the shell.
+class TRegistryUtils {
+public:
+    // Writes the ProgID with its description, icon and open command, points the current user's
+    // Explorer choice at it and tells the shell. True when every step has run.
+    bool RegisterFileType(const std::string& extension, const std::string& exePath, const std::string& progId,
+                          const std::string& iconReference, const std::string& description);
+};

@@ -1,0 +1,161 @@
+#pragma once
+// Shared pieces of the window tests: scratch folders, a program folder with the tool stand-ins,
+// and a window made with seams that record instead of blocking.
+#include "app/MainForm.h"
+
+#include <doctest/doctest.h>
+
+#include "TestPaths.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// A folder of its own under the temporary folder, removed with everything in it at the end.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& tag = "varnel") {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(sizeof temp, temp);
+        static int counter = 0;
+        path_ = std::string(temp) + tag + "-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(++counter) + "\\";
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    ~ScratchFolder() { RemoveTree(path_); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + name; }
+
+    static void RemoveTree(const std::string& folder) {
+        WIN32_FIND_DATAA found;
+        HANDLE find = FindFirstFileA((folder + "*").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string name = found.cFileName;
+                if (name == "." || name == "..")
+                    continue;
+                const std::string full = folder + name;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    RemoveTree(full + "\\");
+                } else {
+                    SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    DeleteFileA(full.c_str());
+                }
+            } while (FindNextFileA(find, &found));
+            FindClose(find);
+        }
+        RemoveDirectoryA(folder.c_str());
+    }
+
+private:
+    std::string path_;
+};
+
+inline void WriteTextFile(const std::string& path, const std::string& content) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    REQUIRE(file != INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+inline std::string ReadTextFile(const std::string& path) {
+    std::string content;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return content;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        content.append(buffer, read);
+    CloseHandle(file);
+    return content;
+}
+
+inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A stand-in program folder: "Varnel.exe" (never run), the "adb" tools folder with the stand-ins
+// and the sample's recording, and optionally a PermissionInfo.cfg.
+class ProgramFolder {
+public:
+    explicit ProgramFolder(bool withTools = true) {
+        if (!withTools)
+            return;
+        const std::string tools = TestPath(VARNEL_TOOLS_DIR) + "\\";
+        const std::string adb = folder_ / "adb\\";
+        CreateDirectoryA(adb.c_str(), nullptr);
+        CreateDirectoryA((adb + "recordings").c_str(), nullptr);
+        for (const char* tool : {"aapt.exe", "adb.exe"})
+            REQUIRE(CopyFileA((tools + tool).c_str(), (adb + tool).c_str(), FALSE));
+        CopyFileA((tools + "recordings\\sample.apk.txt").c_str(), (adb + "recordings\\sample.apk.txt").c_str(), FALSE);
+    }
+    const std::string& Folder() const { return folder_.Path(); }
+    std::string ExePath() const { return folder_ / "Varnel.exe"; }
+    std::string ToolsFolder() const { return folder_ / "adb\\"; }
+    std::string CfgPath() const { return folder_ / "PermissionInfo.cfg"; }
+    void WriteCfg(const std::string& content) const { WriteTextFile(CfgPath(), content); }
+    void Record(const std::string& apkName, const std::string& output) const {
+        WriteTextFile(ToolsFolder() + "recordings\\" + apkName + ".txt", output);
+    }
+
+private:
+    ScratchFolder folder_{"varnel-prog"};
+};
+
+// Sets an environment variable for this test program and the tools it starts, for one scope.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+        SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~ScopedEnvironment() { SetEnvironmentVariableA(name_, nullptr); }
+
+private:
+    const char* name_;
+};
+
+// A window made as the program makes it, but with errors recorded, no dialog, no browser, and a
+// command line of the test's choosing.
+struct FormHarness {
+    std::vector<std::string> errors;
+    std::vector<std::string> chooserAnswers; // each call takes the next; "" means cancel
+    std::vector<std::string> openedAddresses;
+    int terminateRequests = 0;
+    std::unique_ptr<TfrmMain> form;
+
+    explicit FormHarness(const ProgramFolder& program, const std::string& commandLine = "\"C:\\T\\app.exe\"") {
+        Make(program.ExePath(), commandLine);
+    }
+    FormHarness(const std::string& exePath, const std::string& commandLine) { Make(exePath, commandLine); }
+
+    TfrmMain& operator*() { return *form; }
+    TfrmMain* operator->() { return form.get(); }
+
+    std::string Text(HWND control) const { return form->GetCaption(control); }
+
+private:
+    void Make(const std::string& exePath, const std::string& commandLine) {
+        FormSeams seams;
+        seams.exePath = exePath;
+        seams.useCommandLine = true;
+        seams.commandLine = commandLine;
+        seams.endProgramOnClose = false;
+        seams.reportError = [this](const std::string& message) { errors.push_back(message); };
+        seams.chooseApkFile = [this](std::string& fileName) {
+            if (chooserAnswers.empty())
+                return false;
+            fileName = chooserAnswers.front();
+            chooserAnswers.erase(chooserAnswers.begin());
+            return !fileName.empty();
+        };
+        seams.openBrowser = [this](const std::string& address) { openedAddresses.push_back(address); };
+        seams.terminateApplication = [this] { ++terminateRequests; };
+        form = TfrmMain::Create(GetModuleHandleA(nullptr), seams);
+    }
+};
+
+inline bool Visible(HWND control) { return (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0; }

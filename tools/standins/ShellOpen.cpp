@@ -1,0 +1,20 @@
+// Starts a program on a file the way Explorer's double-click does through the file association:
+// the command line is the quoted program path, a blank and the quoted file path.
+//   shellopen.exe <program> <file>
+#include <windows.h>
+
+#include <string>
+
+int main(int argc, char** argv) {
+    if (argc != 3)
+        return 2;
+    std::string command = "\"" + std::string(argv[1]) + "\" \"" + std::string(argv[2]) + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return 1;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return 0;
+}
