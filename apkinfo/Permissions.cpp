@@ -101,9 +101,10 @@ void TfrmMain::AppendPermissionInfo(const std::string& name) {
 
     SelectCaretLine(txtPermissionInfo);
     CHARFORMATA body = {};
-    // The style is left as it is, so the description stays bold like its heading.
-    body.dwMask = CFM_SIZE | CFM_COLOR | CFM_FACE;
-    body.dwEffects = CFE_AUTOCOLOR;
+    // The description stays bold like its heading. Rich edit versions differ in what an empty line
+    // inherits from the line above, so bold is said outright rather than left to inheritance.
+    body.dwMask = CFM_SIZE | CFM_COLOR | CFM_FACE | CFM_BOLD;
+    body.dwEffects = CFE_AUTOCOLOR | CFE_BOLD;
     body.yHeight = 9 * 20;
     SetSelectionFormat(txtPermissionInfo, body);
 
