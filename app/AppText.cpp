@@ -2,6 +2,8 @@
 
 #include "device/TextSplit.h"
 
+#include <algorithm>
+
 const char* const kPublisherHost = "www.quorly.com";
 
 // The tail is a full-width blank (A1 A1) and a lone GBK lead byte (81) that nothing follows: the
@@ -79,3 +81,32 @@ bool SameTextAscii(const std::string& a, const std::string& b) {
     }
     return true;
 }
+
+std::string ExtractFileName(const std::string& path, bool (*isLeadByte)(unsigned char)) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(path[i]);
+        if (isLeadByte != nullptr && isLeadByte(byte)) {
+            ++i;
+            continue;
+        }
+        if (byte == '\\' || byte == ':')
+            start = i + 1;
+    }
+    return path.substr(std::min(start, path.size()));
+}
+
+std::string BrowserAddress(const std::string& address) {
+    std::string trimmed = address;
+    while (!trimmed.empty() && trimmed.back() == ' ')
+        trimmed.pop_back();
+    if (trimmed.find("://") == std::string::npos)
+        trimmed.insert(0, "http://");
+    return trimmed;
+}
+
+std::string GoMarketAddress() { return std::string("http://") + kPublisherHost + "/os/android/"; }
+std::string DownDriverAddress() { return std::string(kPublisherHost) + "/article/37820.shtml      "; }
+std::string HelpAddress() { return std::string(kPublisherHost) + "/article/37819.shtml    "; }
+std::string CheckUpdateAddress() { return std::string("http://") + kPublisherHost + "/rj/37804.shtml                "; }
+std::string DownHintAddress() { return std::string(kPublisherHost) + "/article/37804.shtml      "; }

@@ -30,6 +30,20 @@ StartupArguments ReadStartupCommandLine(const std::string& commandLine);
 // byte never counts as a separator.
 std::string ExtractFileExt(const std::string& path, bool (*isLeadByte)(unsigned char));
 
+// The file name of a path: the part after its last '\\' or ':' (double-byte aware, as above).
+std::string ExtractFileName(const std::string& path, bool (*isLeadByte)(unsigned char));
+
+// Where a link label's address is sent: without its trailing blanks, and with "http://" put
+// before an address that names no scheme, so the user's default browser opens it as a web page.
+std::string BrowserAddress(const std::string& address);
+
+// The addresses of the link labels, as they stand (trailing blanks and all).
+std::string GoMarketAddress();
+std::string DownDriverAddress();
+std::string HelpAddress();
+std::string CheckUpdateAddress();
+std::string DownHintAddress();
+
 // Letter case of A to Z aside, as Windows compares file names.
 bool SameTextAscii(const std::string& a, const std::string& b);
 

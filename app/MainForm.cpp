@@ -354,9 +354,10 @@ void TfrmMain::SetCaption(HWND control, const std::string& text) {
 }
 
 std::string TfrmMain::GetCaption(HWND control) const {
+    // Some controls count characters rather than bytes here, so room is made for double-byte text.
     const int length = GetWindowTextLengthA(control);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = GetWindowTextA(control, &text[0], length + 1);
+    std::string text(static_cast<std::size_t>(length) * 2 + 1, '\0');
+    const int copied = GetWindowTextA(control, &text[0], length * 2 + 1);
     text.resize(static_cast<std::size_t>(std::max(copied, 0)));
     return text;
 }

@@ -108,9 +108,25 @@ public:
     void MakeTempApkPath(std::string& path) const;
 
     // ---- Links ----
+    // The five link labels behave alike; each label's handlers name it.
     void LinkMouseEnter(HWND label);
     void LinkMouseLeave(HWND label);
     void LinkClick(HWND label);
+    void lblGoMarketMouseEnter() { LinkMouseEnter(lblGoMarket); }
+    void lblGoMarketMouseLeave() { LinkMouseLeave(lblGoMarket); }
+    void lblGoMarketClick() { LinkClick(lblGoMarket); }
+    void lblDownDriverMouseEnter() { LinkMouseEnter(lblDownDriver); }
+    void lblDownDriverMouseLeave() { LinkMouseLeave(lblDownDriver); }
+    void lblDownDriverClick() { LinkClick(lblDownDriver); }
+    void lblHelpMouseEnter() { LinkMouseEnter(lblHelp); }
+    void lblHelpMouseLeave() { LinkMouseLeave(lblHelp); }
+    void lblHelpClick() { LinkClick(lblHelp); }
+    void lblCheckUpdateMouseEnter() { LinkMouseEnter(lblCheckUpdate); }
+    void lblCheckUpdateMouseLeave() { LinkMouseLeave(lblCheckUpdate); }
+    void lblCheckUpdateClick() { LinkClick(lblCheckUpdate); }
+    void lblDownHintMouseEnter() { LinkMouseEnter(lblDownHint); }
+    void lblDownHintMouseLeave() { LinkMouseLeave(lblDownHint); }
+    void lblDownHintClick() { LinkClick(lblDownHint); }
 
     // ---- Package facts ----
     void InspectApk(const std::string& path);
@@ -179,6 +195,7 @@ public:
 
 private:
     struct ControlLook;
+    class BusyState;
     enum class FontKind { Default, Link, Status, RichBase };
 
     explicit TfrmMain(HINSTANCE instance, FormSeams seams);

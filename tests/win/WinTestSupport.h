@@ -98,6 +98,8 @@ public:
     std::string ToolsFolder() const { return folder_ / "adb\\"; }
     std::string CfgPath() const { return folder_ / "PermissionInfo.cfg"; }
     void WriteCfg(const std::string& content) const { WriteTextFile(CfgPath(), content); }
+    // The permission texts the program ships with.
+    void UseShippedCfg() const { REQUIRE(CopyFileA(SourcePath("data/PermissionInfo.cfg").c_str(), CfgPath().c_str(), FALSE)); }
     void Record(const std::string& apkName, const std::string& output) const {
         WriteTextFile(ToolsFolder() + "recordings\\" + apkName + ".txt", output);
     }
