@@ -294,6 +294,7 @@ void TfrmMain::CreateControls() {
     base.yHeight = 8 * 20;
     base.bCharSet = GB2312_CHARSET;
     lstrcpynA(base.szFaceName, "MS Sans Serif", LF_FACESIZE);
+    SendMessageA(txtPermissionInfo, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&base));
     SendMessageA(txtPermissionInfo, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&base));
     SendMessageA(txtPermissionInfo, EM_EXLIMITTEXT, 0, 4 * 1024 * 1024);
 

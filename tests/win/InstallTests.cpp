@@ -128,6 +128,31 @@ TEST_CASE("A file name with Chinese characters is installed from a temporary cop
     CHECK(after[1] == plain + "\texists");
 }
 
+TEST_CASE("Without a usable temporary folder a Chinese-named package fails to install, leaving nothing") {
+    ScopedEnvironment fast("VARNEL_ADB_DELAY_MS", "0");
+    ProgramFolder program;
+    ScratchFolder files;
+    const std::string chinese = files / "星光.apk";
+    REQUIRE(CopyFileA(SamplePath().c_str(), chinese.c_str(), FALSE));
+    program.Record("星光.apk", ReadTextFile(program.ToolsFolder() + "recordings\\sample.apk.txt"));
+    FormHarness h(program);
+    Choose(h, chinese);
+    {
+        // A temporary folder whose name needs more than the 256 bytes the program asks for.
+        const std::string tooLong = "C:\\" + std::string(300, 't');
+        ScopedEnvironment tmp("TMP", tooLong);
+        ScopedEnvironment temp("TEMP", tooLong);
+        SendMessageA(h->btnInstall, BM_CLICK, 0, 0);
+    }
+    CHECK(h.Text(h->lblHintInfo) == "程序安装失败！");
+    CHECK(h->GetFontColor(h->lblHintInfo) == kRed);
+    CHECK(AllEnabled(*h));
+    CHECK(h->AppCursor() == nullptr);
+    const auto calls = LogLines(program.ToolsFolder() + "fake-adb.log");
+    REQUIRE(calls.size() == 1); // the device listing only
+    CHECK_FALSE(FileExists(program.ToolsFolder() + "fake-adb-files.log"));
+}
+
 TEST_CASE("Uninstall mirrors install with its own texts and colours") {
     struct Case {
         const char* scenario;

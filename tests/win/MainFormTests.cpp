@@ -1,5 +1,7 @@
 #include "app/AppText.h"
 
+#include <richedit.h>
+
 #include <stdexcept>
 
 #include "WinTestSupport.h"
@@ -277,4 +279,53 @@ TEST_CASE("Closing the window releases the settings file and the timer") {
     SendMessageA(h->Handle(), WM_CLOSE, 0, 0);
     CHECK(h->IsClosed());
     CHECK_FALSE(h->IsTimerExitEnabled());
+}
+
+TEST_CASE("Fonts and colours of the layout") {
+    ProgramFolder program;
+    FormHarness h(program);
+    TfrmMain& f = *h;
+    struct Row {
+        const char* name;
+        HWND control;
+        const char* face;
+        LONG height;
+        BYTE charset;
+        TextColor color;
+    };
+    const Row rows[] = {
+        {"lblGoMarket", f.lblGoMarket, "宋体", -13, ANSI_CHARSET, kMaroon},
+        {"lblDownDriver", f.lblDownDriver, "宋体", -13, ANSI_CHARSET, kMaroon},
+        {"lblHelp", f.lblHelp, "宋体", -13, ANSI_CHARSET, kMaroon},
+        {"lblCheckUpdate", f.lblCheckUpdate, "宋体", -13, ANSI_CHARSET, kMaroon},
+        {"lblHintInfo", f.lblHintInfo, "宋体", -12, ANSI_CHARSET, kWindowTextColor},
+        {"lblExit", f.lblExit, "MS Sans Serif", -11, DEFAULT_CHARSET, kGreen},
+        {"lblDownHint", f.lblDownHint, "MS Sans Serif", -11, DEFAULT_CHARSET, kMaroon},
+        {"Label1", f.Label1, "MS Sans Serif", -11, DEFAULT_CHARSET, kWindowTextColor},
+        {"lblAppName", f.lblAppName, "MS Sans Serif", -11, DEFAULT_CHARSET, kWindowTextColor},
+        {"btnInstall", f.btnInstall, "MS Sans Serif", -11, DEFAULT_CHARSET, kWindowTextColor},
+        {"ckbIsClose", f.ckbIsClose, "MS Sans Serif", -11, DEFAULT_CHARSET, kWindowTextColor},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.name);
+        const auto font = reinterpret_cast<HFONT>(SendMessageA(row.control, WM_GETFONT, 0, 0));
+        REQUIRE(font != nullptr);
+        LOGFONTA logical = {};
+        GetObjectA(font, sizeof logical, &logical);
+        CHECK(std::string(logical.lfFaceName) == row.face);
+        CHECK(logical.lfHeight == row.height);
+        CHECK(logical.lfCharSet == row.charset);
+        CHECK(f.GetFontColor(row.control) == row.color);
+    }
+    // The permission box's base font: MS Sans Serif, 8 points, GB2312.
+    CHARFORMATA base = {};
+    base.cbSize = sizeof base;
+    SendMessageA(f.txtPermissionInfo, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&base));
+    CHECK(std::string(base.szFaceName) == "MS Sans Serif");
+    CHECK(base.yHeight == 160);
+    CHECK(base.bCharSet == GB2312_CHARSET);
+    CHECK((GetWindowLongA(f.txtPermissionInfo, GWL_STYLE) & ES_READONLY) == 0);
+    CHECK((GetWindowLongA(f.lblAppName, GWL_STYLE) & ES_READONLY) != 0);
+    CHECK((GetWindowLongA(f.lblAppName, GWL_STYLE) & WS_BORDER) == 0);
+    CHECK(f.IsTicked(f.ckbIsClose));
 }
