@@ -40,6 +40,11 @@ mkdir -p "$build"
         wineserver -w 9>&-
         touch "$WINEPREFIX/.varnel-ready"
     fi
+    # The caption buttons are drawn with Marlett, which this Wine does not find on its own.
+    fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    fi
 ) 9>"$build/.wineprefix.lock"
 
 # Keep the server and Wine's own services up between test programs: starting them costs a
