@@ -213,7 +213,10 @@ private:
     void SetTimerExitEnabled(bool enabled);
     void TerminateApplication();
     void ChooseAndInspect(bool fromButtonRow);
-    void InstallOrUninstall(bool install);
+    // The common start of install and uninstall: something chosen, a phone attached. Reports
+    // in the status line and returns false when the operation can't go on.
+    bool PhoneReady(const std::string& subject, const char* nothingChosenText, const TextColor& noDeviceColor,
+                    const char* underWayText, std::string& output);
     bool IsLink(HWND control) const;
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -50,6 +50,30 @@ private:
     TfrmMain& form_;
 };
 
+bool TfrmMain::PhoneReady(const std::string& subject, const char* nothingChosenText, const TextColor& noDeviceColor,
+                          const char* underWayText, std::string& output) {
+    if (subject.empty()) {
+        SetFontColor(lblHintInfo, kWindowTextColor);
+        SetCaption(lblHintInfo, nothingChosenText);
+        ShowWindow(lblDownHint, SW_HIDE);
+        return false;
+    }
+    // The device check runs with the buttons still live.
+    RunCommandText(DevicesCommandLine(exeFolder_), output);
+    if (closed_)
+        return false;
+    if (!IsDeviceConnected(SplitText(output, kCrLf))) {
+        SetFontColor(lblHintInfo, noDeviceColor);
+        SetCaption(lblHintInfo, kNoDeviceText);
+        ShowWindow(lblDownHint, SW_SHOW);
+        return false;
+    }
+    SetFontColor(lblHintInfo, kWindowTextColor);
+    SetCaption(lblHintInfo, underWayText);
+    ShowWindow(lblDownHint, SW_HIDE);
+    return true;
+}
+
 bool TfrmMain::IsDeviceConnected(const StringList& lines) const { return ::IsDeviceConnected(lines); }
 
 bool TfrmMain::HasDoubleByteChars(const std::string& text) const {
@@ -82,25 +106,9 @@ void TfrmMain::MakeTempApkPath(std::string& path) const {
 
 void TfrmMain::btnInstallClick() {
     std::string tempApkPath;
-    if (ApkFileName.empty()) {
-        SetFontColor(lblHintInfo, kWindowTextColor);
-        SetCaption(lblHintInfo, "未选择要安装的apk文件。");
-        ShowWindow(lblDownHint, SW_HIDE);
-        return;
-    }
     std::string output;
-    RunCommandText(DevicesCommandLine(exeFolder_), output);
-    if (closed_)
+    if (!PhoneReady(ApkFileName, "未选择要安装的apk文件。", kRed, "正在为手机安装程序，请等待程序安装完成提示...", output))
         return;
-    if (!IsDeviceConnected(SplitText(output, kCrLf))) {
-        SetFontColor(lblHintInfo, kRed);
-        SetCaption(lblHintInfo, kNoDeviceText);
-        ShowWindow(lblDownHint, SW_SHOW);
-        return;
-    }
-    SetFontColor(lblHintInfo, kWindowTextColor);
-    SetCaption(lblHintInfo, "正在为手机安装程序，请等待程序安装完成提示...");
-    ShowWindow(lblDownHint, SW_HIDE);
 
     // The path the install goes on with, fixed now: a package chosen meanwhile doesn't change it.
     const std::string apkFileName = ApkFileName;
@@ -140,25 +148,10 @@ void TfrmMain::btnInstallClick() {
 }
 
 void TfrmMain::btnUninstallClick() {
-    if (PackageName.empty()) {
-        SetFontColor(lblHintInfo, kWindowTextColor);
-        SetCaption(lblHintInfo, "未选择要卸载的apk文件。");
-        ShowWindow(lblDownHint, SW_HIDE);
-        return;
-    }
     std::string output;
-    RunCommandText(DevicesCommandLine(exeFolder_), output);
-    if (closed_)
+    if (!PhoneReady(PackageName, "未选择要卸载的apk文件。", kWindowTextColor,
+                    "正在为手机卸载程序，请等待程序卸载完成提示...", output))
         return;
-    if (!IsDeviceConnected(SplitText(output, kCrLf))) {
-        SetFontColor(lblHintInfo, kWindowTextColor);
-        SetCaption(lblHintInfo, kNoDeviceText);
-        ShowWindow(lblDownHint, SW_SHOW);
-        return;
-    }
-    SetFontColor(lblHintInfo, kWindowTextColor);
-    SetCaption(lblHintInfo, "正在为手机卸载程序，请等待程序卸载完成提示...");
-    ShowWindow(lblDownHint, SW_HIDE);
 
     const std::string packageName = PackageName;
     BusyState busy(*this);
