@@ -196,7 +196,7 @@ public:
 private:
     struct ControlLook;
     class BusyState;
-    enum class FontKind { Default, Link, Status, RichBase };
+    enum class FontKind { Default, Link, Status };
 
     explicit TfrmMain(HINSTANCE instance, FormSeams seams);
     void CreateControls();

@@ -7,4 +7,6 @@
 // pieces; Crc32 is the whole computation for one buffer.
 uint32_t UpdateCrc32(uint32_t crc, const uint8_t* data, size_t size);
 
-inline uint32_t Crc32(const uint8_t* data, size_t size) { return ~UpdateCrc32(0xFFFFFFFFu, data, size); }
+inline uint32_t Crc32(const uint8_t* data, size_t size) {
+    return ~UpdateCrc32(0xFFFFFFFFu, data, size);
+}

@@ -24,7 +24,9 @@ int CompareText(const std::string& a, const std::string& b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-template <typename T> int CompareValues(T a, T b) { return a < b ? -1 : (a > b ? 1 : 0); }
+template <typename T> int CompareValues(T a, T b) {
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
 
 // Compression rate as the share of bytes saved; an empty member saves nothing.
 double Rate(const TZipEntryInfo& entry) {
@@ -39,7 +41,9 @@ double Rate(const TZipEntryInfo& entry) {
 TSortedEntryList::TSortedEntryList(bool ownsObjects, TDuplicates duplicates, TZipSortMode sortMode)
     : ownsObjects_(ownsObjects), duplicates_(duplicates), sortMode_(sortMode) {}
 
-TSortedEntryList::~TSortedEntryList() { Clear(); }
+TSortedEntryList::~TSortedEntryList() {
+    Clear();
+}
 
 void TSortedEntryList::Clear() {
     if (ownsObjects_) {
@@ -97,10 +101,10 @@ size_t TSortedEntryList::LowerBound(const TZipEntryInfo& key) const {
     // Appending in order is the common case: check the end first.
     if (items_.empty() || Compare(sortMode_, *items_.back(), key) < 0)
         return items_.size();
-    const auto it = std::lower_bound(items_.begin(), items_.end(), &key,
-                                     [this](const TZipEntryInfo* item, const TZipEntryInfo* k) {
-                                         return Compare(sortMode_, *item, *k) < 0;
-                                     });
+    const auto it =
+        std::lower_bound(items_.begin(), items_.end(), &key, [this](const TZipEntryInfo* item, const TZipEntryInfo* k) {
+            return Compare(sortMode_, *item, *k) < 0;
+        });
     return static_cast<size_t>(it - items_.begin());
 }
 
@@ -148,8 +152,7 @@ std::vector<TZipEntryInfo*> TSortedEntryList::AddAll(const std::vector<TZipEntry
     merged.reserve(all.size());
     for (size_t index : order) {
         TZipEntryInfo* entry = all[index];
-        if (duplicates_ == TDuplicates::dupError && !merged.empty() &&
-            Compare(sortMode_, *merged.back(), *entry) == 0)
+        if (duplicates_ == TDuplicates::dupError && !merged.empty() && Compare(sortMode_, *merged.back(), *entry) == 0)
             throw EListError(ZipMessages::kDuplicateObject);
         merged.push_back(entry);
     }
@@ -176,4 +179,6 @@ TZipEntryInfo* TSortedEntryList::operator[](size_t index) const {
     return items_[index];
 }
 
-void TSortedEntryList::Put(size_t, TZipEntryInfo*) { throw EListError(ZipMessages::kCannotPut); }
+void TSortedEntryList::Put(size_t, TZipEntryInfo*) {
+    throw EListError(ZipMessages::kCannotPut);
+}

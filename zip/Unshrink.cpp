@@ -1,6 +1,8 @@
 #include "zip/Unshrink.h"
 
+#include <functional>
 #include <memory>
+#include <queue>
 #include <vector>
 
 namespace {
@@ -23,6 +25,9 @@ public:
             suffix_[c] = static_cast<uint8_t>(c);
         }
         used_[kControlCode] = 1; // never a data code
+        for (uint32_t c = kFirstFreeCode; c < kTableSize; ++c)
+            free_.push(static_cast<uint16_t>(c));
+        nextFree_ = kFirstFreeCode;
     }
 
     void Run() {
@@ -67,10 +72,7 @@ public:
             // With the table full nothing is added, and the code that the next entry will hang off
             // stays the last one that did get an entry: the compressors of this method work so.
             if (nextFree_ < kTableSize) {
-                prefix_[nextFree_] = static_cast<uint16_t>(previous);
-                suffix_[nextFree_] = string_[0];
-                used_[nextFree_] = 1;
-                AdvanceFree(nextFree_ + 1);
+                Add(static_cast<uint16_t>(previous), string_[0]);
                 previous = code;
             }
         }
@@ -96,25 +98,40 @@ private:
         return length;
     }
 
-    // Frees every code that no other code uses as its prefix. A freed code keeps its old contents
-    // until it is reused, as the compressor's table does.
-    void PartialClear() {
-        std::vector<uint8_t> isPrefix(kTableSize, 0);
-        for (uint32_t c = kFirstFreeCode; c < kTableSize; ++c) {
-            if (used_[c])
-                isPrefix[prefix_[c]] = 1;
-        }
-        for (uint32_t c = kFirstFreeCode; c < kTableSize; ++c) {
-            if (used_[c] && !isPrefix[c])
-                used_[c] = 0;
-        }
-        AdvanceFree(kFirstFreeCode);
+    void Add(uint16_t prefix, uint8_t suffix) {
+        const uint16_t code = free_.top();
+        free_.pop();
+        prefix_[code] = prefix;
+        suffix_[code] = suffix;
+        used_[code] = 1;
+        if (prefix >= kFirstFreeCode)
+            ++children_[prefix];
+        leaves_.push_back(code);
+        nextFree_ = free_.empty() ? kTableSize : free_.top();
     }
 
-    void AdvanceFree(uint32_t from) {
-        nextFree_ = from;
-        while (nextFree_ < kTableSize && used_[nextFree_])
-            ++nextFree_;
+    // Frees every code that no other code uses as its prefix. A freed code keeps its old contents
+    // until it is reused, as the compressor's table does. The candidates are kept as codes are
+    // added and freed, so a clear costs what changed since the last one, not the whole table:
+    // a stream of nothing but clears must not take quadratic time.
+    void PartialClear() {
+        std::vector<uint16_t> leaves;
+        for (uint16_t code : leaves_) {
+            if (used_[code] && children_[code] == 0 && !marked_[code]) {
+                marked_[code] = 1;
+                leaves.push_back(code);
+            }
+        }
+        leaves_.clear();
+        for (uint16_t code : leaves) {
+            marked_[code] = 0;
+            used_[code] = 0;
+            free_.push(code);
+            const uint16_t prefix = prefix_[code];
+            if (prefix >= kFirstFreeCode && --children_[prefix] == 0)
+                leaves_.push_back(prefix); // a leaf for the next clear
+        }
+        nextFree_ = free_.empty() ? kTableSize : free_.top();
     }
 
     TBitInput bits_;
@@ -124,6 +141,10 @@ private:
     std::vector<uint8_t> used_;
     std::vector<uint8_t> string_;
     uint8_t reversed_[kTableSize + 1] = {};
+    std::vector<uint16_t> children_ = std::vector<uint16_t>(kTableSize, 0);
+    std::vector<uint8_t> marked_ = std::vector<uint8_t>(kTableSize, 0);
+    std::vector<uint16_t> leaves_; // every leaf is here (and some codes that no longer are)
+    std::priority_queue<uint16_t, std::vector<uint16_t>, std::greater<uint16_t>> free_; // lowest first
     uint32_t nextFree_ = kFirstFreeCode;
 };
 

@@ -12,8 +12,8 @@ struct TToken {
     explicit TToken(TTokenKind k) : kind(k) {}
     TTokenKind kind;
     unsigned char literal = 0;
-    std::bitset<256> set;     // Set: the accepted characters; Star: what it may absorb
-    bool restricted = false;  // Star only
+    std::bitset<256> set;    // Set: the accepted characters; Star: what it may absorb
+    bool restricted = false; // Star only
 };
 
 // Parses "<...>" starting at pattern[pos] == '<'. Returns false for an unterminated or empty set.

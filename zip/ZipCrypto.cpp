@@ -4,7 +4,9 @@
 #include "zip/ZipFormat.h"
 
 namespace {
-uint32_t CrcByte(uint32_t crc, uint8_t byte) { return UpdateCrc32(crc, &byte, 1); }
+uint32_t CrcByte(uint32_t crc, uint8_t byte) {
+    return UpdateCrc32(crc, &byte, 1);
+}
 } // namespace
 
 TZipCrypto::TZipCrypto(const std::string& password) {

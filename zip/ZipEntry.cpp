@@ -183,7 +183,8 @@ bool TZipEntryInfo::ReadCentralHeader(TArchiveFileStream& stream, IZipCodePage& 
     VersionNeeded = record.U16(Central::kVersionNeeded);
     Flags = record.U16(Central::kFlags);
     Method = record.U16(Central::kMethod);
-    DateTime = RepairDosDateTime(record.U16(Central::kTime) | (static_cast<uint32_t>(record.U16(Central::kDate)) << 16));
+    DateTime =
+        RepairDosDateTime(record.U16(Central::kTime) | (static_cast<uint32_t>(record.U16(Central::kDate)) << 16));
     Crc32 = record.U32(Central::kCrc);
     CompressedSize = record.U32(Central::kCompressedSize);
     UncompressedSize = record.U32(Central::kUncompressedSize);

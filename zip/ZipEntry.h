@@ -8,7 +8,16 @@
 #include "zip/ZipFormat.h"
 #include "zip/ZipPlatform.h"
 
-enum class TZipSortMode { ByName, ByFileName, ByDirectoryName, ByDate, ByCompressedSize, ByUnCompressedSize, ByRate, ByNone };
+enum class TZipSortMode {
+    ByName,
+    ByFileName,
+    ByDirectoryName,
+    ByDate,
+    ByCompressedSize,
+    ByUnCompressedSize,
+    ByRate,
+    ByNone
+};
 enum class TIncompleteZipMode { izAssumeMulti, izAssumeBad, izAssumeNotAZip };
 enum class TOEMConvert { oemAlways, oemNever, oemFlexible };
 

@@ -69,9 +69,8 @@ constexpr size_t kRecordSize = 4, kVersionMadeBy = 12, kVersionNeeded = 14, kThi
 }
 namespace Central {
 constexpr size_t kVersionMadeBy = 4, kVersionNeeded = 6, kFlags = 8, kMethod = 10, kTime = 12, kDate = 14, kCrc = 16,
-                 kCompressedSize = 20, kUncompressedSize = 24, kNameLength = 28, kExtraLength = 30,
-                 kCommentLength = 32, kStartDisk = 34, kInternalAttributes = 36, kExternalAttributes = 38,
-                 kLocalHeaderOffset = 42;
+                 kCompressedSize = 20, kUncompressedSize = 24, kNameLength = 28, kExtraLength = 30, kCommentLength = 32,
+                 kStartDisk = 34, kInternalAttributes = 36, kExternalAttributes = 38, kLocalHeaderOffset = 42;
 }
 namespace Local {
 constexpr size_t kVersionNeeded = 4, kFlags = 6, kMethod = 8, kTime = 10, kDate = 12, kCrc = 14, kCompressedSize = 18,

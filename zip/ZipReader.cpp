@@ -42,9 +42,13 @@ public:
 private:
     F f_;
 };
-template <typename F> TFinally<F> Finally(F f) { return TFinally<F>(std::move(f)); }
+template <typename F> TFinally<F> Finally(F f) {
+    return TFinally<F>(std::move(f));
+}
 
-bool SameTextAscii(const std::string& a, const std::string& b) { return LowerAscii(a) == LowerAscii(b); }
+bool SameTextAscii(const std::string& a, const std::string& b) {
+    return LowerAscii(a) == LowerAscii(b);
+}
 
 bool EndsWithExe(const std::string& name) {
     return name.size() >= 4 && LowerAscii(name.substr(name.size() - 4)) == ".exe";
@@ -92,8 +96,6 @@ public:
             return 0;
         ReadExactly(reader_.inputBuffer_.data(), n);
         remaining_ -= n;
-        reader_.workingHeader_.CompressedSize = static_cast<uint32_t>(
-            std::min<uint64_t>(remaining_, reader_.workingHeader_.CompressedSize));
         data = reader_.inputBuffer_.data();
         return n;
     }
@@ -195,7 +197,9 @@ void TZipReader::SetSortMode(TZipSortMode mode) {
         ApplySortMode(mode);
 }
 
-TSortedEntryList* TZipReader::View() const { return separateView_ ? separateView_.get() : directory_.get(); }
+TSortedEntryList* TZipReader::View() const {
+    return separateView_ ? separateView_.get() : directory_.get();
+}
 
 size_t TZipReader::Count() const {
     const TSortedEntryList* view = View();
@@ -333,7 +337,8 @@ void TZipReader::ReadDirectory() {
         const uint64_t total = endOfCentral_.EffectiveTotalEntries();
         const uint64_t centralOffset = endOfCentral_.EffectiveCentralOffset();
         if (total != 0)
-            stream.Seek(centralOffset > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(centralOffset),
+            stream.Seek(centralOffset > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX
+                                                                         : static_cast<int64_t>(centralOffset),
                         TSeekOrigin::Begin);
         if (!directory_ || directory_->Count() == 0)
             directory_ = std::make_unique<TSortedEntryList>(true, TDuplicates::dupError, TZipSortMode::ByNone);

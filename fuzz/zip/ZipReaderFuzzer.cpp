@@ -30,9 +30,10 @@ bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
     return std::fclose(file) == 0 && ok;
 }
 
-void Exercise(const std::string& path, TIncompleteZipMode mode) {
+void Exercise(const std::string& path, TIncompleteZipMode mode, const char* password) {
     TZipReader reader;
     reader.IncompleteZipMode = mode;
+    reader.Password = password;
     try {
         reader.SetZipName(path);
         reader.LoadDirectory();
@@ -57,8 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = ScratchPath();
     if (!WriteFile(path, data, size))
         return 0;
-    Exercise(path, TIncompleteZipMode::izAssumeMulti);
-    Exercise(path, TIncompleteZipMode::izAssumeBad);
+    Exercise(path, TIncompleteZipMode::izAssumeMulti, "");
+    // The seeds' encrypted archive uses this password, so decryption gets exercised too.
+    Exercise(path, TIncompleteZipMode::izAssumeBad, "secret");
     std::remove(path.c_str());
     return 0;
 }

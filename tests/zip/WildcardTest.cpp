@@ -31,10 +31,10 @@ TEST_CASE("MatchWildcard") {
         {"<a-c>x", "dx", false},
         {"<!a-c>x", "dx", true},
         {"<^a-c>x", "ax", false},
-        {"<abc", "a", false},  // unterminated
-        {"<>a", "a", false},   // empty
+        {"<abc", "a", false}, // unterminated
+        {"<>a", "a", false},  // empty
         {"*<0-9>", "file12", false},
-        {"*<0-9>", "12", true},  // the '*' may absorb only digits too
+        {"*<0-9>", "12", true}, // the '*' may absorb only digits too
         {"x*<0-9>", "x123", true},
         {"x*<0-9>", "xa1", false},
         {"res\\*\\icon.png", "res\\mipmap-hdpi-v4\\icon.png", true},
@@ -58,4 +58,6 @@ TEST_CASE("MatchWildcard takes time proportional to pattern times name, not expo
     CHECK(std::chrono::steady_clock::now() - start < std::chrono::seconds(2));
 }
 
-TEST_CASE("LowerAscii changes A to Z only") { CHECK(LowerAscii("AbZ\xC4.PNG") == "abz\xC4.png"); }
+TEST_CASE("LowerAscii changes A to Z only") {
+    CHECK(LowerAscii("AbZ\xC4.PNG") == "abz\xC4.png");
+}

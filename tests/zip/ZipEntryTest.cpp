@@ -29,14 +29,14 @@ TEST_CASE("RepairDosDateTime clamps fields out of range and keeps valid values a
         uint32_t in;
         uint32_t out;
     } cases[] = {
-        {0, Pack(1980, 1, 1, 0, 0, 0)},                                    // day and month 0 become 1
-        {Pack(2025, 1, 1, 12, 0, 0), Pack(2025, 1, 1, 12, 0, 0)},          // valid
+        {0, Pack(1980, 1, 1, 0, 0, 0)},                           // day and month 0 become 1
+        {Pack(2025, 1, 1, 12, 0, 0), Pack(2025, 1, 1, 12, 0, 0)}, // valid
         {(31u << 11) | (Pack(2025, 1, 1, 0, 0, 0) & 0xFFFF0000u), Pack(2025, 1, 1, 23, 0, 0)},
         {Pack(2025, 1, 1, 0, 63, 0), Pack(2025, 1, 1, 0, 59, 0)},
-        {Pack(2025, 1, 1, 0, 0, 62), Pack(2025, 1, 1, 0, 0, 58)},          // 62 s clamps to 59, stored as 58
+        {Pack(2025, 1, 1, 0, 0, 62), Pack(2025, 1, 1, 0, 0, 58)}, // 62 s clamps to 59, stored as 58
         {Pack(2025, 15, 1, 0, 0, 0), Pack(2025, 12, 1, 0, 0, 0)},
-        {(127u << 25), Pack(2099, 1, 1, 0, 0, 0)},                         // year 2107
-        {Pack(2107, 0, 0, 0, 0, 0) | 0x1E, Pack(2099, 1, 1, 0, 0, 58)},    // clamped: the odd seconds stay
+        {(127u << 25), Pack(2099, 1, 1, 0, 0, 0)},                      // year 2107
+        {Pack(2107, 0, 0, 0, 0, 0) | 0x1E, Pack(2099, 1, 1, 0, 0, 58)}, // clamped: the odd seconds stay
     };
     for (const TCase& c : cases) {
         CAPTURE(c.in);

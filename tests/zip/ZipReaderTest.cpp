@@ -97,7 +97,7 @@ TEST_CASE("the system's icon path and the name rules of ExtractToStream") {
     } cases[] = {
         {"res\\drawable-hdpi\\icon.png", 1, "icon"},
         {"RES\\Drawable-HDPI\\ICON.PNG", 1, "icon"},
-        {"res/drawable-hdpi/icon.png", 0, ""},   // the stored '/' became '\'
+        {"res/drawable-hdpi/icon.png", 0, ""},    // the stored '/' became '\'
         {" res\\drawable-hdpi\\icon.png", 0, ""}, // blanks are part of the pattern
         {"   ", 0, ""},
         {"raw\\a:\\b.png", 1, "colon"},
@@ -129,9 +129,11 @@ TEST_CASE("names split into directory and file name at the last backslash or col
     reader.SetZipName(ZipData("names.zip"));
     reader.LoadDirectory();
     REQUIRE(reader.Count() == 5);
-    const std::pair<std::string, std::string> expected[] = {
-        {"raw\\a:\\", "b.png"}, {"assets\\", ""}, {"", "top.txt"}, {"res\\drawable-hdpi\\", "icon.png"},
-        {"RES\\Other\\", "ICON.PNG"}};
+    const std::pair<std::string, std::string> expected[] = {{"raw\\a:\\", "b.png"},
+                                                            {"assets\\", ""},
+                                                            {"", "top.txt"},
+                                                            {"res\\drawable-hdpi\\", "icon.png"},
+                                                            {"RES\\Other\\", "ICON.PNG"}};
     for (size_t i = 0; i < reader.Count(); ++i) {
         CAPTURE(i);
         CHECK(reader.Entry(i).Directory == expected[i].first);
@@ -153,10 +155,13 @@ TEST_CASE("the other sort modes order the view") {
         TZipSortMode mode;
         std::vector<std::string> order;
     } cases[] = {
-        {TZipSortMode::ByName, {"assets\\", "raw\\a:\\b.png", "res\\drawable-hdpi\\icon.png", "RES\\Other\\ICON.PNG", "top.txt"}},
+        {TZipSortMode::ByName,
+         {"assets\\", "raw\\a:\\b.png", "res\\drawable-hdpi\\icon.png", "RES\\Other\\ICON.PNG", "top.txt"}},
         // Equal sizes: the entry added later stands first.
-        {TZipSortMode::ByUnCompressedSize, {"assets\\", "top.txt", "res\\drawable-hdpi\\icon.png", "RES\\Other\\ICON.PNG", "raw\\a:\\b.png"}},
-        {TZipSortMode::ByNone, {"raw\\a:\\b.png", "assets\\", "top.txt", "res\\drawable-hdpi\\icon.png", "RES\\Other\\ICON.PNG"}},
+        {TZipSortMode::ByUnCompressedSize,
+         {"assets\\", "top.txt", "res\\drawable-hdpi\\icon.png", "RES\\Other\\ICON.PNG", "raw\\a:\\b.png"}},
+        {TZipSortMode::ByNone,
+         {"raw\\a:\\b.png", "assets\\", "top.txt", "res\\drawable-hdpi\\icon.png", "RES\\Other\\ICON.PNG"}},
     };
     TZipReader reader;
     reader.SetZipName(ZipData("names.zip"));
@@ -245,9 +250,9 @@ TEST_CASE("date-times are repaired on reading") {
     reader.SetZipName(ZipData("dates.zip"));
     reader.LoadDirectory();
     REQUIRE(reader.Count() == 3);
-    CHECK(reader.Entry(0).DateTime == ((1u << 5 | 1u) << 16));                 // 1980-01-01 00:00:00
-    CHECK(reader.Entry(1).DateTime == ((23u << 11) | ((0x5A21u) << 16)));      // hour 31 becomes 23
-    CHECK(reader.Entry(2).DateTime == (0x6000u | (0x5A21u << 16)));            // unchanged
+    CHECK(reader.Entry(0).DateTime == ((1u << 5 | 1u) << 16));            // 1980-01-01 00:00:00
+    CHECK(reader.Entry(1).DateTime == ((23u << 11) | ((0x5A21u) << 16))); // hour 31 becomes 23
+    CHECK(reader.Entry(2).DateTime == (0x6000u | (0x5A21u << 16)));       // unchanged
 }
 
 TEST_CASE("names from MS-DOS hosts are converted from the OEM code page") {

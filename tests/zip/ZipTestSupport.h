@@ -24,7 +24,9 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::string AsText(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+inline std::string AsText(const std::vector<uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
 
 // Test doubles for the platform seams.
 struct TRecordingPump : IZipMessagePump {
