@@ -3,7 +3,8 @@
 # Builds what is missing and starts Varnel on a package (the built-in sample when none is given)
 # under Wine, as a double-click on the package in Explorer would. Without an X display it runs
 # inside Xvfb in a Wine virtual desktop and saves a screenshot, build/win/varnel-screenshot.png.
-# The adb stand-in plays an attached phone; choose its scenario with VARNEL_ADB_SCENARIO (see README).
+# Our aapt.exe reads the package; the adb stand-in plays an attached phone (choose its scenario
+# with VARNEL_ADB_SCENARIO, see README).
 set -eu
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -21,9 +22,7 @@ cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 apk="${1:-$build/data/sample.apk}"
 [ -f "$apk" ] || { echo "No such package: $apk" >&2; exit 1; }
 apk=$(cd "$(dirname "$apk")" && pwd)/$(basename "$apk")
-# The aapt stand-in prints what Debian's aapt says of the package.
-mkdir -p "$build/app/adb/recordings"
-aapt dump badging "$apk" > "$build/app/adb/recordings/$(basename "$apk").txt" 2>/dev/null || true
+# Varnel's aapt.exe (ours, in app/adb) reads the package itself: nothing to prepare.
 
 wine_run="$root/cmake/wine-run.sh"
 export WINEPREFIX="$build/wineprefix"

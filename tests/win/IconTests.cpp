@@ -34,7 +34,7 @@ TEST_CASE("The package's icon, fitted into the box") {
     };
     for (const auto& c : cases) {
         CAPTURE(c.name);
-        ProgramFolder program;
+        ProgramFolder program(ProgramFolder::kScriptedAapt);
         program.UseShippedCfg();
         FormHarness h(program);
         OpenPackage(h, program, IconPackage(c.name), c.name);
@@ -63,7 +63,7 @@ TEST_CASE("The sample's icon is drawn at its size over the panel background") {
 }
 
 TEST_CASE("A package the tool read but the reader can't: the placeholder, and no error") {
-    ProgramFolder program;
+    ProgramFolder program(ProgramFolder::kScriptedAapt);
     const std::string fake = program.Folder() + "fake.apk";
     WriteTextFile(fake, "this is not a zip archive at all");
     program.Record("fake.apk", ReadTextFile(program.ToolsFolder() + "recordings\\sample.apk.txt"));

@@ -33,7 +33,7 @@ int LinesIn(const std::string& path) {
 } // namespace
 
 TEST_CASE("The sample package shows its facts through the aapt stand-in") {
-    ProgramFolder program;
+    ProgramFolder program(ProgramFolder::kScriptedAapt);
     FormHarness h(program, "\"C:\\T\\app.exe\" \"" + SamplePath() + "\"");
     TfrmMain& f = *h;
     CHECK(h.errors.empty());
@@ -75,7 +75,7 @@ TEST_CASE("Without the tool: the size, unknown facts, and no error") {
 }
 
 TEST_CASE("A package that can't be opened is reported and the tool is not run") {
-    ProgramFolder program;
+    ProgramFolder program(ProgramFolder::kScriptedAapt);
     FormHarness h(program);
     TfrmMain& f = *h;
     const std::string missing = program.Folder() + "removed.apk";
@@ -107,7 +107,7 @@ TEST_CASE("A package that can't be opened is reported and the tool is not run") 
 }
 
 TEST_CASE("Odd tool output yields no facts and no error") {
-    ProgramFolder program;
+    ProgramFolder program(ProgramFolder::kScriptedAapt);
     FormHarness h(program);
     TfrmMain& f = *h;
     ScratchFolder scratch;
@@ -139,7 +139,7 @@ TEST_CASE("Odd tool output yields no facts and no error") {
 }
 
 TEST_CASE("A new package never shows the last one's facts") {
-    ProgramFolder program;
+    ProgramFolder program(ProgramFolder::kScriptedAapt);
     FormHarness h(program);
     TfrmMain& f = *h;
     Open(h, SamplePath());
@@ -170,7 +170,7 @@ TEST_CASE("A new package never shows the last one's facts") {
 }
 
 TEST_CASE("A path with blanks and Chinese reaches the tool as one argument") {
-    ProgramFolder program;
+    ProgramFolder program(ProgramFolder::kScriptedAapt);
     FormHarness h(program);
     const std::string path = program.Folder() + "我的 应用.apk";
     REQUIRE(CopyFileA(SamplePath().c_str(), path.c_str(), FALSE));
@@ -196,7 +196,7 @@ void CALLBACK InspectAgain(HWND, UINT, UINT_PTR id, DWORD) {
 } // namespace
 
 TEST_CASE("A second inspection does not start while one waits for the tool") {
-    ProgramFolder program;
+    ProgramFolder program(ProgramFolder::kScriptedAapt);
     FormHarness h(program);
     ScopedEnvironment slow("VARNEL_FAKE_AAPT_DELAY_MS", "600");
     g_nestedForm = h.form.get();
@@ -209,4 +209,22 @@ TEST_CASE("A second inspection does not start while one waits for the tool") {
     CHECK(LinesIn(program.ToolsFolder() + "fake-aapt.log") == 1);
     CHECK(h.Text(h->lblPackageName) == "com.quorly.varnel.sample");
     CHECK_FALSE(h->IsInspecting());
+}
+
+TEST_CASE("Our aapt.exe reads the package itself, under a Chinese name with blanks") {
+    ProgramFolder program; // our own tool, no recording
+    FormHarness h(program);
+    TfrmMain& f = *h;
+    const std::string path = program.Folder() + "我的 应用 (副本).apk";
+    REQUIRE(CopyFileA(SamplePath().c_str(), path.c_str(), FALSE));
+    Open(h, path);
+    CHECK(h.errors.empty());
+    // The label arrives as UTF-8 from the tool and shows in the window's code page.
+    CHECK(h.Text(f.lblAppName) == "星光示例");
+    CHECK(h.Text(f.lblAppVersion) == "1.2.0");
+    CHECK(h.Text(f.lblSysRequest) == "Android 5.0");
+    CHECK(h.Text(f.lblPackageName) == "com.quorly.varnel.sample");
+    CHECK(f.GetPermissionList().size() == 15);
+    CHECK_FALSE(f.ShowsPlaceholderIcon());
+    CHECK(h.Text(f.lblHintInfo) == kReadyText);
 }

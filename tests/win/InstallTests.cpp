@@ -85,7 +85,7 @@ TEST_CASE("Install without a package, or without adb") {
 
 TEST_CASE("A file name with Chinese characters is installed from a temporary copy") {
     ScopedEnvironment fast("VARNEL_ADB_DELAY_MS", "0");
-    ProgramFolder program;
+    ProgramFolder program(ProgramFolder::kScriptedAapt);
     ScratchFolder files;
     const std::string chinese = files / "星光.apk";
     REQUIRE(CopyFileA(SamplePath().c_str(), chinese.c_str(), FALSE));
@@ -130,7 +130,7 @@ TEST_CASE("A file name with Chinese characters is installed from a temporary cop
 
 TEST_CASE("Without a usable temporary folder a Chinese-named package fails to install, leaving nothing") {
     ScopedEnvironment fast("VARNEL_ADB_DELAY_MS", "0");
-    ProgramFolder program;
+    ProgramFolder program(ProgramFolder::kScriptedAapt);
     ScratchFolder files;
     const std::string chinese = files / "星光.apk";
     REQUIRE(CopyFileA(SamplePath().c_str(), chinese.c_str(), FALSE));

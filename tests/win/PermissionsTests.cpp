@@ -52,7 +52,7 @@ const char* const kHyphens = "-------------------------------------";
 
 // A program folder whose recorded package asks for the given permissions.
 struct PermissionScene {
-    ProgramFolder program;
+    ProgramFolder program{ProgramFolder::kScriptedAapt};
     std::string apk;
     explicit PermissionScene(const std::vector<std::string>& permissions, const char* cfg) {
         apk = program.Folder() + "perm.apk";

@@ -86,7 +86,7 @@ TEST_CASE("Dropped files: packages are taken whatever the case of their extensio
 }
 
 TEST_CASE("Of several dropped files the first is taken; a refused drop keeps the package on show") {
-    ProgramFolder program;
+    ProgramFolder program(ProgramFolder::kScriptedAapt);
     ScratchFolder files;
     const std::string a = files / "a.apk";
     const std::string b = files / "b.apk";

@@ -78,21 +78,27 @@ inline std::string ReadTextFile(const std::string& path) {
 
 inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// A stand-in program folder: "Varnel.exe" (never run), the "adb" tools folder with the stand-ins
-// and the sample's recording, and optionally a PermissionInfo.cfg.
+// A stand-in program folder: "Varnel.exe" (never run), the "adb" tools folder with our aapt.exe
+// and the adb stand-in, the sample's recording, and optionally a PermissionInfo.cfg. Tests that
+// script the tool's output (Record, VARNEL_FAKE_AAPT_OUTPUT) or read its call log get the
+// recording stand-in fake-aapt.exe under the name aapt.exe instead.
 class ProgramFolder {
 public:
-    explicit ProgramFolder(bool withTools = true) {
+    enum TAapt { kOurAapt, kScriptedAapt };
+
+    explicit ProgramFolder(bool withTools = true, TAapt aapt = kOurAapt) {
         if (!withTools)
             return;
         const std::string tools = TestPath(VARNEL_TOOLS_DIR) + "\\";
         const std::string adb = folder_ / "adb\\";
         CreateDirectoryA(adb.c_str(), nullptr);
         CreateDirectoryA((adb + "recordings").c_str(), nullptr);
-        for (const char* tool : {"aapt.exe", "adb.exe"})
-            REQUIRE(CopyFileA((tools + tool).c_str(), (adb + tool).c_str(), FALSE));
+        const char* aaptFile = aapt == kScriptedAapt ? "fake-aapt.exe" : "aapt.exe";
+        REQUIRE(CopyFileA((tools + aaptFile).c_str(), (adb + "aapt.exe").c_str(), FALSE));
+        REQUIRE(CopyFileA((tools + "adb.exe").c_str(), (adb + "adb.exe").c_str(), FALSE));
         CopyFileA((tools + "recordings\\sample.apk.txt").c_str(), (adb + "recordings\\sample.apk.txt").c_str(), FALSE);
     }
+    explicit ProgramFolder(TAapt aapt) : ProgramFolder(true, aapt) {}
     const std::string& Folder() const { return folder_.Path(); }
     std::string ExePath() const { return folder_ / "Varnel.exe"; }
     std::string ToolsFolder() const { return folder_ / "adb\\"; }
