@@ -120,7 +120,7 @@ struct TTableWriter {
         bool compact = false;
     };
     TBytes values; // the value string pool
-    TBytes chunks; // type spec and type chunks
+    TBytes chunks; // type-flags and type chunks
 
     void TypeSpec(uint8_t typeId, uint32_t entryCount) {
         const size_t at = chunks.size();

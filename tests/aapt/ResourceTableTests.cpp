@@ -133,7 +133,7 @@ TEST_CASE("references are followed to their end, within a bound") {
 TEST_CASE("tables with broken structure are refused") {
     struct TCase {
         const char* name;
-        size_t offset; // into the package chunk's first type spec, or the table when below 12
+        size_t offset; // into the package chunk's first type-flags chunk, or the table when below 12
         uint32_t value;
         int width;
         bool loads;
@@ -146,7 +146,7 @@ TEST_CASE("tables with broken structure are refused") {
     writer.Type(1, 2, ConfigRecord({}), {{0, 0x03, 0}});
     const TBytes good = writer.Bytes();
     const size_t package = 12 + writer.values.size();
-    // Offsets of the type spec and type chunks inside the built table.
+    // Offsets of the type-flags and type chunks inside the built table.
     size_t typeSpec = 0;
     size_t type = 0;
     for (size_t at = package + 288; at + 8 <= good.size();) {
@@ -165,10 +165,10 @@ TEST_CASE("tables with broken structure are refused") {
         {"table size past the data", 4, uint32_t(good.size() + 4), 32, false},
         {"package id out of range", package + 8, 0x1234, 32, false},
         {"type names past the package", package + 268, 0x00FFFFFF, 32, false},
-        {"type spec with id 0", typeSpec + 8, 0, 8, false},
-        {"type spec count past its chunk", typeSpec + 12, 0x40000000, 32, false},
+        {"type-flags chunk with id 0", typeSpec + 8, 0, 8, false},
+        {"type-flags count past its chunk", typeSpec + 12, 0x40000000, 32, false},
         {"type with id 0", type + 8, 0, 8, false},
-        {"type without a spec", type + 8, 9, 8, false},
+        {"type without a type-flags chunk", type + 8, 9, 8, false},
         {"type count past its chunk", type + 12, 0x40000000, 32, false},
         {"type entries start past its chunk", type + 16, 0x7FFFFFF0, 32, false},
         {"type chunk size not a multiple of four", type + 4, 0x46, 32, false},

@@ -120,7 +120,7 @@ bool TResourceTable::LoadPackage(const TByteSpan& table, size_t offset, const TC
             if (entryCount > 0) {
                 std::vector<TType>& list = group.types[typeId - 1];
                 if (list.empty() || list.back().packageIndex != packageIndex)
-                    return false; // no specification for this type in this package
+                    return false; // no type-flags chunk for this type in this package
                 if (++typeChunks_ > kMaxTypeChunks)
                     return false;
                 TTypeChunk type;

@@ -36,7 +36,7 @@ public:
     enum class TLookup {
         Found,
         Missing,  // no such package or type, or no variant for the configuration
-        Unusable, // the entry is complex (a bag), damaged, or its type has no specification
+        Unusable, // the entry is complex (a bag), damaged, or its type has no type-flags chunk
     };
     // The value of resource id for the request.
     TLookup GetValue(uint32_t resId, const TResConfig& request, TResValue& value) const;
