@@ -529,20 +529,9 @@ int TZipReader::ExtractToStream(TStream* stream, const std::string& name) {
     if (first == trimmed.size() || stream == nullptr)
         return 0;
     RefuseWhenBusy();
-    TFlagScope busy(busy_);
-    target_ = stream;
-    streamMode_ = true;
-    cancel_ = false;
-    auto cleanUp = Finally([this] {
-        streamMode_ = false;
-        target_ = nullptr;
-        CloseArchive();
-        cancel_ = false;
-    });
-    EnsureDirectory();
     FilesList.clear();
     FilesList.push_back(name);
-    return ExtractSelected(TSelection{});
+    return ExtractSelectionToStream(*stream, TSelection{});
 }
 
 std::ptrdiff_t TZipReader::FindEntry(const std::string& path) {
@@ -563,6 +552,15 @@ std::ptrdiff_t TZipReader::FindEntry(const std::string& path) {
 
 bool TZipReader::ExtractEntryToStream(size_t index, TStream& stream) {
     RefuseWhenBusy();
+    TSelection selection;
+    selection.byIndex = true;
+    selection.index = index;
+    return ExtractSelectionToStream(stream, selection) > 0;
+}
+
+// Both stream extractions: the stream is the target only while the selection is extracted, and
+// the archive is closed after it whatever happens.
+int TZipReader::ExtractSelectionToStream(TStream& stream, const TSelection& selection) {
     TFlagScope busy(busy_);
     target_ = &stream;
     streamMode_ = true;
@@ -574,12 +572,9 @@ bool TZipReader::ExtractEntryToStream(size_t index, TStream& stream) {
         cancel_ = false;
     });
     EnsureDirectory();
-    if (index >= Count())
-        return false;
-    TSelection selection;
-    selection.byIndex = true;
-    selection.index = index;
-    return ExtractSelected(selection) > 0;
+    if (selection.byIndex && selection.index >= Count())
+        return 0;
+    return ExtractSelected(selection);
 }
 
 int TZipReader::ExtractSelected(const TSelection& selection) {

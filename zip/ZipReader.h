@@ -120,6 +120,7 @@ private:
     void FreeDirectory();
     void Checkpoint(bool allowPause);
     int ExtractSelected(const TSelection& selection);
+    int ExtractSelectionToStream(TStream& stream, const TSelection& selection);
     TEntryResult ExtractEntry(size_t index);
     TSortedEntryList* View() const;
     void RefuseWhenBusy() const;
