@@ -79,8 +79,8 @@ std::string FirstQuotedValue(const std::string& line) {
     return ValueFrom(line, quote + 1, resume);
 }
 
-std::u16string DecodeUtf8Label(const std::string& utf8) {
-    std::u16string out;
+bool DecodeUtf8(const std::string& utf8, std::u16string& out) {
+    out.clear();
     out.reserve(utf8.size());
     std::size_t i = 0;
     const std::size_t n = utf8.size();
@@ -107,18 +107,25 @@ std::u16string DecodeUtf8Label(const std::string& utf8) {
             cp = lead & 0x07;
             minimum = 0x10000;
         } else {
-            return std::u16string();
+            out.clear();
+            return false;
         }
-        if (n - i <= extra)
-            return std::u16string();
+        if (n - i <= extra) {
+            out.clear();
+            return false;
+        }
         for (std::size_t k = 1; k <= extra; ++k) {
             const auto next = static_cast<unsigned char>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return std::u16string();
+            if ((next & 0xC0) != 0x80) {
+                out.clear();
+                return false;
+            }
             cp = (cp << 6) | (next & 0x3F);
         }
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return std::u16string();
+        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            out.clear();
+            return false;
+        }
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -128,6 +135,12 @@ std::u16string DecodeUtf8Label(const std::string& utf8) {
         }
         i += extra + 1;
     }
+    return true;
+}
+
+std::u16string DecodeUtf8Label(const std::string& utf8) {
+    std::u16string out;
+    DecodeUtf8(utf8, out);
     return out;
 }
 

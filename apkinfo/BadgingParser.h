@@ -9,6 +9,7 @@ class IBadgingSink {
 public:
     virtual ~IBadgingSink() = default;
     virtual void PackageNameFound(const std::string& packageName) = 0;
+    // The version name's bytes as the tool printed them (UTF-8 in every real package).
     virtual void VersionNameFound(const std::string& versionName) = 0;
     // The raw level text; the receiver names the release (AndroidVersionName).
     virtual void SdkVersionFound(const std::string& level) = 0;
@@ -40,6 +41,9 @@ bool FindKeyValue(const std::string& line, const std::string& key, std::string& 
 // first quote to its closing quote by the same rule. Empty when the line holds no quote.
 std::string FirstQuotedValue(const std::string& line);
 
-// Strict UTF-8 to UTF-16, four-byte sequences as surrogate pairs. Any broken, overlong or
-// out-of-range sequence makes the whole result empty, so a damaged label never shows half-decoded.
+// Strict UTF-8 to UTF-16, four-byte sequences as surrogate pairs. False, with `out` empty, for any
+// broken, overlong or out-of-range sequence, so a damaged text never shows half-decoded.
+bool DecodeUtf8(const std::string& utf8, std::u16string& out);
+
+// The label's decoding: as DecodeUtf8, and empty when the text is not valid UTF-8.
 std::u16string DecodeUtf8Label(const std::string& utf8);

@@ -18,7 +18,11 @@ public:
         packageName_ = name;
         form_.SetCaption(form_.lblPackageName, name);
     }
-    void VersionNameFound(const std::string& version) override { form_.SetCaption(form_.lblAppVersion, version); }
+    void VersionNameFound(const std::string& version) override {
+        // Shown like the label when it is UTF-8; a version that is not keeps its bytes as they came.
+        std::u16string wide;
+        form_.SetCaption(form_.lblAppVersion, DecodeUtf8(version, wide) ? ToAnsi(wide) : version);
+    }
     void SdkVersionFound(const std::string& level) override {
         form_.SetCaption(form_.lblSysRequest, AndroidVersionName(level));
     }
@@ -29,17 +33,18 @@ public:
     void ApplicationIconFound(const std::string& iconPath) override { form_.ShowApkIcon(apkFileName_, iconPath); }
 
 private:
-    // Characters the ANSI code page lacks become its replacement character.
+    // Characters the ANSI code page lacks become its replacement character, not a look-alike
+    // (Ç must not turn into C).
     static std::string ToAnsi(const std::u16string& text) {
         if (text.empty())
             return std::string();
         const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
         const int length = static_cast<int>(text.size());
-        const int needed = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+        const int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, nullptr, nullptr);
         if (needed <= 0)
             return std::string();
         std::string ansi(static_cast<std::size_t>(needed), '\0');
-        WideCharToMultiByte(CP_ACP, 0, wide, length, &ansi[0], needed, nullptr, nullptr);
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, &ansi[0], needed, nullptr, nullptr);
         return ansi;
     }
 

@@ -12,8 +12,9 @@ export WINEPREFIX="$build/wineprefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="
-export LC_ALL=zh_CN.GBK
-export LANG=zh_CN.GBK
+# VARNEL_WINE_LOCALE picks another locale for one run (en_US.UTF-8 gives code page 1252).
+export LC_ALL="${VARNEL_WINE_LOCALE:-zh_CN.GBK}"
+export LANG="$LC_ALL"
 # Wine takes code page 936 from the locale's name alone, but file names with Chinese characters
 # need the locale itself: it is compiled once into the build tree rather than into the system.
 export LOCPATH="$build/locale"

@@ -31,15 +31,14 @@ bool DrainPipe(HANDLE readEnd, std::string& raw) {
 } // namespace
 
 std::string ConvertConsoleOutput(const std::string& raw) {
+    // The tools write UTF-8 whatever the console's code page, so the bytes are handed on as they
+    // came; whoever shows a text decodes it. A NUL byte still ends the text of its piece.
     std::string text;
     text.reserve(raw.size());
-    char piece[kPieceSize + 1];
     for (std::size_t offset = 0; offset < raw.size(); offset += kPieceSize) {
         const std::size_t length = std::min(kPieceSize, raw.size() - offset);
-        std::copy_n(raw.data() + offset, length, piece);
-        piece[length] = '\0';
-        OemToCharA(piece, piece);
-        text.append(piece);
+        const char* piece = raw.data() + offset;
+        text.append(piece, std::find(piece, piece + length, '\0'));
     }
     return text;
 }

@@ -31,7 +31,10 @@ TEST_CASE("The runner returns the whole standard output, in order") {
         {"", ""},
         {"--stderr oops --text out --stderr again", "out"}, // the error stream is not captured
         {"--stdin --text x", "x"},                          // the child's input gives nothing
-        {"--oem B0B2D7B0", "\xB0\xB2\xD7\xB0"},             // OEM 936 text reads as the same ANSI text
+        {"--oem B0B2D7B0", "\xB0\xB2\xD7\xB0"},             // bytes pass as they came
+        // UTF-8 with an odd number of bytes before an ASCII byte: no code page pairs them up.
+        {"--oem 6C6162656C3D27E694AFE4BB98E5AE9D270D0A", "label='\xE6\x94\xAF\xE4\xBB\x98\xE5\xAE\x9D'\r\n"},
+        {"--oem E5BEAE41", "\xE5\xBE\xAE" "A"},
     };
     for (const auto& c : cases) {
         CAPTURE(c.arguments);

@@ -228,3 +228,56 @@ TEST_CASE("Our aapt.exe reads the package itself, under a Chinese name with blan
     CHECK_FALSE(f.ShowsPlaceholderIcon());
     CHECK(h.Text(f.lblHintInfo) == kReadyText);
 }
+
+namespace {
+
+std::string LabelPackage(const std::string& name) { return TestPath(VARNEL_LABEL_PACKAGES) + "\\" + name + ".apk"; }
+
+} // namespace
+
+TEST_CASE("Chinese and mixed-script names and versions show whole in the window") {
+    REQUIRE(GetACP() == 936);
+    struct Case {
+        const char* package;
+        std::string name;
+        std::string version;
+    };
+    // What GBK can show of each text; characters it lacks show as "?".
+    const Case cases[] = {
+        {"label-1", "微", "1.0"},
+        {"label-2", "微信", "8.0.47"},
+        {"label-3", "支付宝", "10.5.0"},
+        {"label-pdd", "拼多多", "7.1"},
+        {"label-xhs", "小红书", "8.20.0"},
+        {"label-5", "网易云音乐", "9.0.0 正式版"},
+        {"label-lite", "小红书 Lite", "12.3 测试"},
+        {"label-mixed", "urzip-π??现代汉语通用字-български-????1234", "1.0"},
+        {"label-cafe", "Café", "2.0"},
+    };
+    ProgramFolder program; // our own aapt.exe reads each package
+    FormHarness h(program);
+    for (const auto& c : cases) {
+        CAPTURE(c.package);
+        Open(h, LabelPackage(c.package));
+        CHECK(h.errors.empty());
+        CHECK(h.Text(h->lblAppName) == c.name);
+        CHECK(h.Text(h->lblAppVersion) == c.version);
+    }
+}
+
+TEST_CASE("Under a Western code page accented names show and Chinese ones turn into question marks") {
+    // Run by CTest a second time under code page 1252; under 936 it checks the GBK forms instead.
+    const bool western = GetACP() == 1252;
+    char asked[32] = {};
+    if (GetEnvironmentVariableA("VARNEL_WINE_LOCALE", asked, sizeof asked) > 0)
+        REQUIRE(western); // the run that asked for the Western locale really got it
+    ProgramFolder program;
+    FormHarness h(program);
+    Open(h, LabelPackage("label-cafe"));
+    CHECK(h.errors.empty());
+    CHECK(h.Text(h->lblAppName) == (western ? "Caf\xE9" : "Café"));
+    Open(h, LabelPackage("label-3"));
+    CHECK(h.Text(h->lblAppName) == (western ? "???" : "支付宝"));
+    Open(h, LabelPackage("label-lite"));
+    CHECK(h.Text(h->lblAppVersion) == (western ? "12.3 ??" : "12.3 测试"));
+}
