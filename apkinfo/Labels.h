@@ -5,7 +5,7 @@
 // "未知": what a field shows when its fact is not known.
 extern const char* const kUnknownText;
 
-// Integer syntax of the program's run-time library: optional leading spaces, an optional sign,
+// The integer syntax a level is read with: optional leading spaces, an optional sign,
 // then decimal digits, or hexadecimal digits after "$", "x", "X", "0x" or "0X"; nothing may
 // follow, and the value must fit a signed 32-bit integer.
 bool TryParseInteger(const std::string& text, std::int32_t& value);

@@ -2,7 +2,6 @@
 
 #include "device/TextSplit.h"
 
-#include <algorithm>
 
 const char* const kPublisherHost = "www.quorly.com";
 
@@ -33,67 +32,6 @@ StartupArguments ReadStartupCommandLine(const std::string& commandLine) {
             arguments.apkFileName += c;
     }
     return arguments;
-}
-
-std::string TrimSystemMessage(const std::string& text) {
-    std::string trimmed = text;
-    for (;;) {
-        if (!trimmed.empty() && (static_cast<unsigned char>(trimmed.back()) <= ' ' || trimmed.back() == '.')) {
-            trimmed.pop_back();
-        } else if (trimmed.size() >= 2 && trimmed.compare(trimmed.size() - 2, 2, "\xA1\xA3") == 0) {
-            // The ideographic full stop of a Chinese system message.
-            trimmed.erase(trimmed.size() - 2);
-        } else {
-            break;
-        }
-    }
-    return trimmed;
-}
-
-std::string ExtractFileExt(const std::string& path, bool (*isLeadByte)(unsigned char)) {
-    std::size_t last = std::string::npos;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(path[i]);
-        if (isLeadByte != nullptr && isLeadByte(byte)) {
-            ++i; // the second byte of the character
-            continue;
-        }
-        if (byte == '.' || byte == '\\' || byte == ':')
-            last = i;
-    }
-    if (last == std::string::npos || path[last] != '.')
-        return std::string();
-    return path.substr(last);
-}
-
-bool SameTextAscii(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto x = static_cast<unsigned char>(a[i]);
-        auto y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-std::string ExtractFileName(const std::string& path, bool (*isLeadByte)(unsigned char)) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(path[i]);
-        if (isLeadByte != nullptr && isLeadByte(byte)) {
-            ++i;
-            continue;
-        }
-        if (byte == '\\' || byte == ':')
-            start = i + 1;
-    }
-    return path.substr(std::min(start, path.size()));
 }
 
 std::string BrowserAddress(const std::string& address) {

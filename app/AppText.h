@@ -25,14 +25,6 @@ struct StartupArguments {
 };
 StartupArguments ReadStartupCommandLine(const std::string& commandLine);
 
-// The extension of a path, its dot included: the text from the last '.' when no '\' or ':' comes
-// after it, else empty. Bytes that `isLeadByte` marks start a double-byte character, whose second
-// byte never counts as a separator.
-std::string ExtractFileExt(const std::string& path, bool (*isLeadByte)(unsigned char));
-
-// The file name of a path: the part after its last '\\' or ':' (double-byte aware, as above).
-std::string ExtractFileName(const std::string& path, bool (*isLeadByte)(unsigned char));
-
 // Where a link label's address is sent: without its trailing blanks, and with "http://" put
 // before an address that names no scheme, so the user's default browser opens it as a web page.
 std::string BrowserAddress(const std::string& address);
@@ -43,10 +35,3 @@ std::string DownDriverAddress();
 std::string HelpAddress();
 std::string CheckUpdateAddress();
 std::string DownHintAddress();
-
-// Letter case of A to Z aside, as Windows compares file names.
-bool SameTextAscii(const std::string& a, const std::string& b);
-
-// Windows' own system error text without its line end and final full stop, so the error box's
-// full-stop rule can add exactly one.
-std::string TrimSystemMessage(const std::string& text);

@@ -1,6 +1,6 @@
 #include "app/IniFile.h"
 
-#include "app/Errors.h"
+#include "device/SystemWin.h"
 
 #include <windows.h>
 

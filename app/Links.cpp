@@ -1,7 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/AppText.h"
-#include "app/Errors.h"
+#include "device/SystemWin.h"
 
 #include <shellapi.h>
 

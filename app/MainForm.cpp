@@ -1,7 +1,6 @@
 #include "app/MainForm.h"
 
 #include "app/AppText.h"
-#include "app/Errors.h"
 #include "app/RegistryUtils.h"
 #include "app/Resource.h"
 
@@ -144,11 +143,17 @@ void DispatchWindowMessage(MSG& message) {
     DispatchMessageA(&message);
 }
 
-TfrmMain::TfrmMain(HINSTANCE instance, FormSeams seams) : instance_(instance), seams_(std::move(seams)) {
-    exePath_ = seams_.exePath.empty() ? RunningProgramPath() : seams_.exePath;
-    const auto lastSlash = exePath_.find_last_of('\\');
-    exeFolder_ = lastSlash == std::string::npos ? std::string() : exePath_.substr(0, lastSlash + 1);
+namespace {
+std::string FolderOf(const std::string& path) {
+    const auto lastSlash = path.find_last_of('\\');
+    return lastSlash == std::string::npos ? std::string() : path.substr(0, lastSlash + 1);
 }
+} // namespace
+
+TfrmMain::TfrmMain(HINSTANCE instance, FormSeams seams)
+    : instance_(instance), seams_(std::move(seams)),
+      exePath_(seams_.exePath.empty() ? RunningProgramPath() : seams_.exePath), exeFolder_(FolderOf(exePath_)),
+      system_(WindowsSystem()), runner_(ProcessPendingMessages), phoneTools_{exeFolder_, runner_, system_} {}
 
 TfrmMain::~TfrmMain() {
     if (handle_ != nullptr) {
@@ -618,4 +623,29 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+UniqueGdiObject MakeIconBitmap(const RgbaImage& image) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = static_cast<LONG>(image.width);
+    info.bmiHeader.biHeight = -static_cast<LONG>(image.height);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || bits == nullptr)
+        return UniqueGdiObject();
+    auto* out = static_cast<uint8_t*>(bits);
+    const size_t count = size_t(image.width) * image.height;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* px = &image.pixels[i * 4];
+        const unsigned alpha = px[3];
+        out[i * 4 + 0] = static_cast<uint8_t>((px[2] * alpha + 127) / 255);
+        out[i * 4 + 1] = static_cast<uint8_t>((px[1] * alpha + 127) / 255);
+        out[i * 4 + 2] = static_cast<uint8_t>((px[0] * alpha + 127) / 255);
+        out[i * 4 + 3] = static_cast<uint8_t>(alpha);
+    }
+    return bitmap;
 }

@@ -1,7 +1,11 @@
 #pragma once
 #include "app/IniFile.h"
-#include "app/Win32Handles.h"
+#include "device/PhoneOperations.h"
+#include "device/SystemWin.h"
 #include "device/TextSplit.h"
+#include "device/ToolRunnerWin.h"
+#include "device/Win32Handles.h"
+#include "image/RgbaImage.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -53,8 +57,9 @@ inline const TextColor kGreen = TextColor::Rgb(RGB(0x00, 0x80, 0x00));
 inline const TextColor kMaroon = TextColor::Rgb(RGB(0x80, 0x00, 0x00));
 
 // The one window of the program: a choose-a-file panel and an install panel sharing the content
-// area, a status line and a row of buttons and links. Every operation of the program is a method
-// of this class; the handlers are public so that tests drive them as the events would.
+// area, a status line and a row of buttons and links. Its handlers read the controls, call the
+// package and phone logic (apkinfo/, device/) and write the controls; they are public so that
+// tests drive them as the events would.
 class TfrmMain {
 public:
     // Builds the window and its controls and runs FormCreate, all before the window is shown.
@@ -192,10 +197,12 @@ public:
     // The layout's client area, which every system must give the window.
     static constexpr int kClientWidth = 567;
     static constexpr int kClientHeight = 331;
+    // The side of the square the package's icon is fitted into.
+    static constexpr std::uint32_t kIconBox = 72;
 
 private:
     struct ControlLook;
-    class BusyState;
+    class PhoneView;
     enum class FontKind { Default, Link, Status };
 
     explicit TfrmMain(HINSTANCE instance, FormSeams seams);
@@ -213,10 +220,6 @@ private:
     void SetTimerExitEnabled(bool enabled);
     void TerminateApplication();
     void ChooseAndInspect(bool fromButtonRow);
-    // The common start of install and uninstall: something chosen, a phone attached. Reports
-    // in the status line and returns false when the operation can't go on.
-    bool PhoneReady(const std::string& subject, const char* nothingChosenText, const TextColor& noDeviceColor,
-                    const char* underWayText, std::string& output);
     bool IsLink(HWND control) const;
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -236,6 +239,9 @@ private:
     FormSeams seams_;
     std::string exePath_;
     std::string exeFolder_;
+    ISystem& system_;
+    WindowsToolRunner runner_;
+    PhoneTools phoneTools_;
     HWND handle_ = nullptr;
     bool closed_ = false;
     bool inspecting_ = false;
@@ -259,5 +265,7 @@ private:
 // Removes and dispatches every pending message of this thread (keyboard navigation included); a
 // quit request is put back for the message loop and ends the dispatch.
 void ProcessPendingMessages();
+// A decoded picture as the image controls draw it: 32-bit, top-down, alpha premultiplied.
+UniqueGdiObject MakeIconBitmap(const RgbaImage& image);
 // Dispatches one message as the program's message loop does.
 void DispatchWindowMessage(MSG& message);

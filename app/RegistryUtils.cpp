@@ -1,7 +1,7 @@
 #include "app/RegistryUtils.h"
 
-#include "app/Errors.h"
-#include "app/Win32Handles.h"
+#include "device/SystemWin.h"
+#include "device/Win32Handles.h"
 
 #include <shlobj.h>
 

@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/AppText.h"
+#include "device/PathText.h"
 
 #include <commdlg.h>
 

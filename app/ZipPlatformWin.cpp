@@ -1,7 +1,7 @@
 #include "app/ZipPlatformWin.h"
 
 #include "app/AppText.h"
-#include "app/Errors.h"
+#include "device/SystemWin.h"
 #include "app/MainForm.h"
 
 #include <io.h>

@@ -1,4 +1,4 @@
-#include "TextSplit.h"
+#include "device/TextSplit.h"
 
 StringList SplitText(const std::string& text, const std::string& delimiter) {
     StringList pieces;

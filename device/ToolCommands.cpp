@@ -1,4 +1,4 @@
-#include "ToolCommands.h"
+#include "device/ToolCommands.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "TextSplit.h"
+#include "device/TextSplit.h"
 
 #include <string>
 

@@ -46,7 +46,7 @@ public:
     TArchiveFileStream(const std::string& path, IZipSystemErrors& errors, size_t bufferSize = kDefaultBufferSize);
 
     size_t Read(void* buffer, size_t count);
-    // Origins as the run-time streams have them; from the end, the offset's sign is ignored. An
+    // Origins as fseek has them; from the end, the offset's sign is ignored. An
     // unknown origin raises EStreamError. The result is the new position. A seek before the
     // start stops at 0.
     int64_t Seek(int64_t offset, TSeekOrigin origin);

@@ -45,7 +45,7 @@ public:
     TZipSortMode SortMode() const { return sortMode_; }
     void SetSortMode(TZipSortMode mode);
 
-    // Published settings, with their defaults.
+    // Settings, with their defaults.
     TIncompleteZipMode IncompleteZipMode = TIncompleteZipMode::izAssumeMulti;
     bool KeepZipOpen = false;
     bool DoProcessMessages = true;

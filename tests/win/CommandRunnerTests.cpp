@@ -1,4 +1,4 @@
-#include "device/CommandRunner.h"
+#include "device/ToolRunnerWin.h"
 
 #include "WinTestSupport.h"
 

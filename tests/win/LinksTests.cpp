@@ -1,5 +1,5 @@
 #include "app/AppText.h"
-#include "app/Errors.h"
+#include "device/SystemWin.h"
 
 #include "WinTestSupport.h"
 

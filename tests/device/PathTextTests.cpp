@@ -1,4 +1,5 @@
-#include "app/AppText.h"
+#include "device/Errors.h"
+#include "device/PathText.h"
 
 #include <doctest/doctest.h>
 
@@ -39,29 +40,10 @@ TEST_CASE("Extensions and file names, double-byte aware") {
     CHECK_FALSE(SameTextAscii(".ap\xCB", ".apk"));
 }
 
-TEST_CASE("Link addresses reach the browser trimmed and with a scheme") {
-    CHECK(BrowserAddress("www.quorly.com/article/37820.shtml      ") == "http://www.quorly.com/article/37820.shtml");
-    CHECK(BrowserAddress("http://www.quorly.com/rj/37804.shtml                ") ==
-          "http://www.quorly.com/rj/37804.shtml");
-    CHECK(BrowserAddress("https://x.y/") == "https://x.y/");
-    CHECK(DownDriverAddress().size() - DownDriverAddress().find_last_not_of(' ') - 1 == 6);
-    CHECK(HelpAddress().size() - HelpAddress().find_last_not_of(' ') - 1 == 4);
-    CHECK(CheckUpdateAddress().size() - CheckUpdateAddress().find_last_not_of(' ') - 1 == 16);
-    CHECK(DownHintAddress().size() - DownHintAddress().find_last_not_of(' ') - 1 == 6);
-    CHECK(GoMarketAddress() == std::string("http://") + kPublisherHost + "/os/android/");
-}
-
 TEST_CASE("System messages lose their line end and final full stop") {
     CHECK(TrimSystemMessage("The system cannot find the file specified.\r\n") ==
           "The system cannot find the file specified");
     CHECK(TrimSystemMessage("系统找不到指定的文件。\r\n") == "系统找不到指定的文件");
     CHECK(TrimSystemMessage("...") == "");
     CHECK(TrimSystemMessage("Access is denied") == "Access is denied");
-}
-
-TEST_CASE("The caption and title") {
-    CHECK(FormCaption() == std::string("Varnel3.5      Quorly") + kPublisherHost);
-    const std::string title = kApplicationTitle;
-    REQUIRE(title.size() == 6 + 7 + 3);
-    CHECK(title.rfind("Varnel       ", 0) == 0);
 }

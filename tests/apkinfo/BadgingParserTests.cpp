@@ -2,10 +2,6 @@
 
 #include <doctest/doctest.h>
 
-#include "TestPaths.h"
-
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -171,63 +167,3 @@ TEST_CASE("Labels decode from UTF-8 fully or not at all") {
     CHECK(Parse(lines) == Lines({"label=", "icon=a.png"}));
 }
 
-#ifdef VARNEL_LABEL_PACKAGES
-namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-// What the SDK's aapt printed for a package, decoded as the window decodes it.
-struct Shown {
-    std::u16string label;
-    std::string version;
-};
-Shown ShownFor(const std::string& package) {
-    struct Sink : IBadgingSink {
-        Shown shown;
-        void PackageNameFound(const std::string&) override {}
-        void VersionNameFound(const std::string& v) override { shown.version = v; }
-        void SdkVersionFound(const std::string&) override {}
-        void PermissionFound(const std::string&) override {}
-        void ApplicationLabelFound(const std::u16string& v) override { shown.label = v; }
-        void ApplicationIconFound(const std::string&) override {}
-    } sink;
-    const std::string output = ReadFile(TestPath(VARNEL_LABEL_PACKAGES) + "/" + package + ".badging");
-    REQUIRE_FALSE(output.empty());
-    ParseBadging(SplitText(output, "\n"), sink);
-    return sink.shown;
-}
-
-} // namespace
-
-TEST_CASE("Labels and version names of real packages arrive whole, whatever their length") {
-    struct Case {
-        const char* package;
-        std::u16string label;
-        const char* version; // UTF-8
-    };
-    const Case cases[] = {
-        {"label-1", u"微", u8"1.0"},
-        {"label-2", u"微信", u8"8.0.47"},
-        {"label-3", u"支付宝", u8"10.5.0"},
-        {"label-pdd", u"拼多多", u8"7.1"},
-        {"label-xhs", u"小红书", u8"8.20.0"},
-        {"label-5", u"网易云音乐", u8"9.0.0 正式版"},
-        {"label-lite", u"小红书 Lite", u8"12.3 测试"},
-        {"label-mixed", u"urzip-πÇÇ现代汉语通用字-български-عربي1234", u8"1.0"},
-        {"label-cafe", u"Café", u8"2.0"},
-    };
-    for (const auto& c : cases) {
-        CAPTURE(c.package);
-        const Shown shown = ShownFor(c.package);
-        CHECK((shown.label == c.label));
-        CHECK(shown.version == c.version);
-        std::u16string version;
-        CHECK(DecodeUtf8(shown.version, version));
-    }
-}
-#endif

@@ -1,6 +1,7 @@
-#include "device/CommandRunner.h"
+#include "device/ToolRunnerWin.h"
 
-#include "app/Win32Handles.h"
+#include "device/ConsoleText.h"
+#include "device/Win32Handles.h"
 
 #include <algorithm>
 #include <vector>
@@ -8,7 +9,6 @@
 namespace {
 
 constexpr DWORD kWaitStepMs = 100;
-constexpr std::size_t kPieceSize = 2000;
 
 // Takes everything the pipe holds right now, without ever blocking: a program the tool starts in
 // the background (adb's server does) may keep the write end open long after the tool has ended.
@@ -29,19 +29,6 @@ bool DrainPipe(HANDLE readEnd, std::string& raw) {
 }
 
 } // namespace
-
-std::string ConvertConsoleOutput(const std::string& raw) {
-    // The tools write UTF-8 whatever the console's code page, so the bytes are handed on as they
-    // came; whoever shows a text decodes it. A NUL byte still ends the text of its piece.
-    std::string text;
-    text.reserve(raw.size());
-    for (std::size_t offset = 0; offset < raw.size(); offset += kPieceSize) {
-        const std::size_t length = std::min(kPieceSize, raw.size() - offset);
-        const char* piece = raw.data() + offset;
-        text.append(piece, std::find(piece, piece + length, '\0'));
-    }
-    return text;
-}
 
 bool RunConsoleCommand(const std::string& commandLine, std::string& output, const std::function<void()>& pump) {
     SECURITY_ATTRIBUTES inheritable = {};
@@ -97,6 +84,6 @@ bool RunConsoleCommand(const std::string& commandLine, std::string& output, cons
     }
     // Everything the child wrote is in the pipe once it has ended.
     DrainPipe(readEnd.Get(), raw);
-    output = ConvertConsoleOutput(raw);
+    output = ConsoleText(raw);
     return true;
 }

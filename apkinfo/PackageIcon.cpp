@@ -1,18 +1,13 @@
-// The ZIP reader's headers come before windows.h, which would rename two of its members.
-#include "app/ZipPlatformWin.h"
+#include "apkinfo/PackageIcon.h"
+
 #include "image/ImageScale.h"
 #include "image/PngDecoder.h"
 #include "zip/ZipReader.h"
 
-#include "app/MainForm.h"
-
 #include <algorithm>
-
-// The package's own icon, taken out of the package (a ZIP archive) and decoded as PNG.
 
 namespace {
 
-constexpr uint32_t kIconBox = 72;
 // An icon is small; a member that claims more than this is not one (and must not exhaust memory).
 constexpr uint64_t kIconMemberLimit = 64ull << 20;
 
@@ -48,7 +43,7 @@ struct Candidate {
 // the same file name in sibling folders: res\mipmap-anydpi-v26\ic_launcher.xml has
 // res\mipmap-xhdpi-v4\ic_launcher.png beside it. Best first: the smallest that still fills the box
 // without being enlarged, then the larger ones, then the smaller ones from large to small.
-std::vector<Candidate> SiblingPngs(TZipReader& reader, const std::string& memberName) {
+std::vector<Candidate> SiblingPngs(TZipReader& reader, const std::string& memberName, uint32_t box) {
     std::vector<Candidate> found;
     const auto lastSlash = memberName.find_last_of('\\');
     if (lastSlash == std::string::npos)
@@ -77,40 +72,14 @@ std::vector<Candidate> SiblingPngs(TZipReader& reader, const std::string& member
         if (ExtractMemberToMemory(reader, path, stream) && PngSize(stream, width, height))
             found.push_back(Candidate{path, std::max(width, height)});
     }
-    std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
-        const bool aFills = a.size >= kIconBox;
-        const bool bFills = b.size >= kIconBox;
+    std::sort(found.begin(), found.end(), [box](const Candidate& a, const Candidate& b) {
+        const bool aFills = a.size >= box;
+        const bool bFills = b.size >= box;
         if (aFills != bFills)
             return aFills;
         return aFills ? a.size < b.size : a.size > b.size;
     });
     return found;
-}
-
-// The picture as the image control draws it: 32-bit, top-down, alpha premultiplied.
-UniqueGdiObject MakeBitmap(const RgbaImage& image) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = static_cast<LONG>(image.width);
-    info.bmiHeader.biHeight = -static_cast<LONG>(image.height);
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    UniqueGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap || bits == nullptr)
-        return UniqueGdiObject();
-    auto* out = static_cast<uint8_t*>(bits);
-    const size_t count = size_t(image.width) * image.height;
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t* px = &image.pixels[i * 4];
-        const unsigned alpha = px[3];
-        out[i * 4 + 0] = static_cast<uint8_t>((px[2] * alpha + 127) / 255);
-        out[i * 4 + 1] = static_cast<uint8_t>((px[1] * alpha + 127) / 255);
-        out[i * 4 + 2] = static_cast<uint8_t>((px[0] * alpha + 127) / 255);
-        out[i * 4 + 3] = static_cast<uint8_t>(alpha);
-    }
-    return bitmap;
 }
 
 bool TryDecode(const TMemoryStream& stream, RgbaImage& image) {
@@ -126,39 +95,34 @@ bool TryDecode(const TMemoryStream& stream, RgbaImage& image) {
 
 } // namespace
 
-void TfrmMain::ShowApkIcon(const std::string& apkPath, const std::string& memberName) {
-    // An icon that can't be shown is no reason to hide the package's other facts: the placeholder
-    // stays and the inspection goes on. Only a package that can't be opened at all is an error.
+bool LoadPackageIcon(const std::string& apkPath, const std::string& memberName, std::uint32_t box,
+                     const TZipPlatform& platform, RgbaImage& icon) {
     RgbaImage image;
     try {
-        TZipReader reader(WindowsZipPlatform());
+        TZipReader reader(platform);
         reader.SetZipName(apkPath);
         reader.LoadDirectory();
-        bool decoded = false;
-        if (!memberName.empty() && memberName.find_first_not_of(' ') != std::string::npos) {
-            TMemoryStream stream(kIconMemberLimit);
-            reader.ExtractToStream(&stream, memberName);
-            decoded = TryDecode(stream, image);
-            if (!decoded) {
-                for (const Candidate& candidate : SiblingPngs(reader, memberName)) {
-                    TMemoryStream sibling(kIconMemberLimit);
-                    if (ExtractMemberToMemory(reader, candidate.path, sibling) && TryDecode(sibling, image)) {
-                        decoded = true;
-                        break;
-                    }
+        if (memberName.empty() || memberName.find_first_not_of(' ') == std::string::npos)
+            return false;
+        // The tool names one exact member; its name is not a pattern.
+        TMemoryStream stream(kIconMemberLimit);
+        bool decoded = ExtractMemberToMemory(reader, memberName, stream) && TryDecode(stream, image);
+        if (!decoded) {
+            for (const Candidate& candidate : SiblingPngs(reader, memberName, box)) {
+                TMemoryStream sibling(kIconMemberLimit);
+                if (ExtractMemberToMemory(reader, candidate.path, sibling) && TryDecode(sibling, image)) {
+                    decoded = true;
+                    break;
                 }
             }
         }
-        if (!decoded || closed_)
-            return;
+        if (!decoded)
+            return false;
     } catch (const EFOpenError&) {
         throw;
     } catch (const std::exception&) {
-        return; // a damaged archive: the tool read it, so only the icon is lost
+        return false; // a damaged archive: the tool read it, so only the icon is lost
     }
-    if (image.width > kIconBox || image.height > kIconBox)
-        image = ScaleToFit(image, kIconBox, kIconBox);
-    UniqueGdiObject bitmap = MakeBitmap(image);
-    if (bitmap)
-        SetApkIcon(std::move(bitmap), SIZE{static_cast<LONG>(image.width), static_cast<LONG>(image.height)});
+    icon = image.width > box || image.height > box ? ScaleToFit(image, box, box) : std::move(image);
+    return true;
 }

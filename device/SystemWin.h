@@ -1,15 +1,13 @@
 #pragma once
+#include "device/Errors.h"
+#include "device/System.h"
+
 #include <windows.h>
 
-#include <stdexcept>
 #include <string>
 
-// An error of the program's own, carrying its message as 8-bit text in the ANSI code page. Every
-// error that leaves an event handler reaches the general error reporting (an error box).
-class VarnelError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+// The Windows services behind ISystem, one object for the program's life.
+ISystem& WindowsSystem();
 
 // The system's text for an error code in the user's language, without line end or final full stop.
 std::string SystemErrorText(DWORD code);

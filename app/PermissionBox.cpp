@@ -1,20 +1,24 @@
 #include "app/MainForm.h"
 
-#include "app/Errors.h"
+#include "apkinfo/PermissionRuns.h"
+#include "device/Errors.h"
 
 #include <richedit.h>
 
+// The permission box: the package library says what each permission's block holds; here it is
+// written into the rich edit control line by line, each line with its own attributes.
+
 namespace {
 
-const char* const kPermissionFace = "宋体 "; // with its trailing blank, as the box has always asked for it
-const char* const kSeparator = "-------------------------------------\r\n\r\n";
-
-COLORREF LevelColor(const std::string& level) {
-    if (level == "1")
+COLORREF RunRgb(RunColor color) {
+    switch (color) {
+    case RunColor::Maroon:
         return RGB(0x80, 0x00, 0x00);
-    if (level == "2")
+    case RunColor::Red:
         return RGB(0xFF, 0x00, 0x00);
-    return RGB(0x00, 0x80, 0x00);
+    default:
+        return RGB(0x00, 0x80, 0x00);
+    }
 }
 
 // The characters a rich edit box counts for a text, where a line end is one paragraph mark.
@@ -49,8 +53,15 @@ void SelectCaretLine(HWND box) {
     SendMessageA(box, EM_SCROLLCARET, 0, 0);
 }
 
-void SetSelectionFormat(HWND box, CHARFORMATA format) {
+// The attributes of the text appended next. Rich edit versions differ in what an empty line
+// inherits from the line above, so every attribute is said outright.
+void SetSelectionFormat(HWND box, const StyledRun& run) {
+    CHARFORMATA format = {};
     format.cbSize = sizeof format;
+    format.dwMask = CFM_SIZE | CFM_COLOR | CFM_FACE | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT;
+    format.dwEffects = (run.bold ? CFE_BOLD : 0) | (run.color == RunColor::Automatic ? CFE_AUTOCOLOR : 0);
+    format.yHeight = run.pointSize * 20;
+    format.crTextColor = run.color == RunColor::Automatic ? 0 : RunRgb(run.color);
     lstrcpynA(format.szFaceName, kPermissionFace, LF_FACESIZE);
     SendMessageA(box, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
 }
@@ -85,29 +96,9 @@ void TfrmMain::ShowPermissions() {
 void TfrmMain::AppendPermissionInfo(const std::string& name) {
     if (!IniFile)
         return;
-    const std::string title = IniFile->ReadString(name, "Title", "");
-    if (title.empty())
-        return;
-    const std::string level = IniFile->ReadString(name, "Level", "");
-
-    SelectCaretLine(txtPermissionInfo);
-    CHARFORMATA heading = {};
-    heading.dwMask = CFM_SIZE | CFM_COLOR | CFM_FACE | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT;
-    heading.dwEffects = CFE_BOLD;
-    heading.yHeight = 10 * 20;
-    heading.crTextColor = LevelColor(level);
-    SetSelectionFormat(txtPermissionInfo, heading);
-    AppendLine(txtPermissionInfo, title);
-
-    SelectCaretLine(txtPermissionInfo);
-    CHARFORMATA body = {};
-    // The description stays bold like its heading. Rich edit versions differ in what an empty line
-    // inherits from the line above, so bold is said outright rather than left to inheritance.
-    body.dwMask = CFM_SIZE | CFM_COLOR | CFM_FACE | CFM_BOLD;
-    body.dwEffects = CFE_AUTOCOLOR | CFE_BOLD;
-    body.yHeight = 9 * 20;
-    SetSelectionFormat(txtPermissionInfo, body);
-
-    AppendLine(txtPermissionInfo, IniFile->ReadString(name, "Description", ""));
-    AppendLine(txtPermissionInfo, kSeparator);
+    for (const StyledRun& run : PermissionRuns({name}, *IniFile)) {
+        SelectCaretLine(txtPermissionInfo);
+        SetSelectionFormat(txtPermissionInfo, run);
+        AppendLine(txtPermissionInfo, run.text);
+    }
 }

@@ -1,0 +1,40 @@
+#include "apkinfo/PackageFacts.h"
+
+#include "apkinfo/BadgingParser.h"
+#include "apkinfo/Labels.h"
+
+namespace {
+
+class FactsSink : public IBadgingSink {
+public:
+    FactsSink(PackageFacts& facts, ISystem& system) : facts_(facts), system_(system) {}
+
+    void PackageNameFound(const std::string& name) override { facts_.packageName = name; }
+    void VersionNameFound(const std::string& version) override {
+        // Shown like the label when it is UTF-8; a version that is not keeps its bytes as they came.
+        std::u16string wide;
+        facts_.versionName = DecodeUtf8(version, wide) ? system_.ToAnsi(wide) : version;
+    }
+    void SdkVersionFound(const std::string& level) override { facts_.sdkLabel = AndroidVersionName(level); }
+    void PermissionFound(const std::string& permission) override { facts_.permissions.push_back(permission); }
+    void ApplicationLabelFound(const std::u16string& label) override { facts_.appName = system_.ToAnsi(label); }
+    void ApplicationIconFound(const std::string& iconPath) override { facts_.iconMembers.push_back(iconPath); }
+
+private:
+    PackageFacts& facts_;
+    ISystem& system_;
+};
+
+} // namespace
+
+PackageFacts ReadPackageFacts(const StringList& lines, ISystem& system) {
+    PackageFacts facts;
+    FactsSink sink(facts, system);
+    ParseBadging(lines, sink);
+    return facts;
+}
+
+std::string FileSizeText(const std::string& path, ISystem& system) {
+    const std::uint64_t size = system.FileSize(path);
+    return FormatFileSize(size, system.ThousandSeparator(), system.DecimalSeparator());
+}

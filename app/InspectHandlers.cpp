@@ -1,0 +1,79 @@
+// The ZIP reader's headers come before windows.h, which would rename two of its members.
+#include "apkinfo/PackageFacts.h"
+#include "apkinfo/PackageIcon.h"
+#include "app/ZipPlatformWin.h"
+
+#include "app/MainForm.h"
+#include "device/ToolCommands.h"
+
+// Reading a package's facts into the install panel: the size, the tool's dump, the icon and the
+// permission texts, in that order. What the facts are is the package library's business.
+
+void TfrmMain::InspectApk(const std::string& path) {
+    // One inspection at a time: the tool run dispatches messages, and a second choice arriving
+    // meanwhile is refused where it is made; this is the last line of that defence.
+    if (inspecting_)
+        return;
+    inspecting_ = true;
+    struct InspectingFlag {
+        bool& flag;
+        ~InspectingFlag() { flag = false; }
+    } inspectingFlag{inspecting_};
+
+    PermissionList.clear();
+    ResetFacts();
+    ShowFileSize(path);
+    const StringList lines = RunCommandLines(BadgingCommandLine(exeFolder_, ApkFileName));
+    if (closed_)
+        return;
+    ParseBadging(lines);
+    if (closed_)
+        return;
+    ShowPermissions();
+    SetFontColor(lblHintInfo, kWindowTextColor);
+    SetCaption(lblHintInfo, "点击“安装”按钮进行安装...");
+    ShowWindow(lblDownHint, SW_HIDE);
+}
+
+void TfrmMain::ShowFileSize(const std::string& path) { SetCaption(lblFileSize, FileSizeText(path, system_)); }
+
+void TfrmMain::ParseBadging(const StringList& lines) {
+    const PackageFacts facts = ReadPackageFacts(lines, system_);
+    if (facts.packageName) {
+        PackageName = *facts.packageName;
+        SetCaption(lblPackageName, PackageName);
+    }
+    if (facts.versionName)
+        SetCaption(lblAppVersion, *facts.versionName);
+    if (facts.sdkLabel)
+        SetCaption(lblSysRequest, *facts.sdkLabel);
+    PermissionList.insert(PermissionList.end(), facts.permissions.begin(), facts.permissions.end());
+    // The name is shown before the icon is looked at, so it stays even if the icon can't be shown.
+    if (facts.appName)
+        SetCaption(lblAppName, *facts.appName);
+    for (const std::string& member : facts.iconMembers) {
+        ShowApkIcon(ApkFileName, member);
+        if (closed_)
+            return;
+    }
+}
+
+void TfrmMain::ShowApkIcon(const std::string& apkPath, const std::string& memberName) {
+    RgbaImage icon;
+    if (!LoadPackageIcon(apkPath, memberName, kIconBox, WindowsZipPlatform(), icon) || closed_)
+        return; // the placeholder, or the last icon, stays
+    UniqueGdiObject bitmap = MakeIconBitmap(icon);
+    if (bitmap)
+        SetApkIcon(std::move(bitmap), SIZE{static_cast<LONG>(icon.width), static_cast<LONG>(icon.height)});
+}
+
+bool TfrmMain::RunCommandText(const std::string& commandLine, std::string& output) {
+    return runner_.Run(commandLine, output);
+}
+
+StringList TfrmMain::RunCommandLines(const std::string& commandLine) {
+    std::string output;
+    if (!runner_.Run(commandLine, output))
+        return StringList();
+    return SplitText(output, kCrLf);
+}
