@@ -1,5 +1,6 @@
 #pragma once
 #include "device/TextSplit.h"
+#include "device/Utf8.h"
 
 #include <string>
 
@@ -40,10 +41,6 @@ bool FindKeyValue(const std::string& line, const std::string& key, std::string& 
 // The value of a keyless quoted form such as sdkVersion:'21' or uses-permission:'a.b.C': from the
 // first quote to its closing quote by the same rule. Empty when the line holds no quote.
 std::string FirstQuotedValue(const std::string& line);
-
-// Strict UTF-8 to UTF-16, four-byte sequences as surrogate pairs. False, with `out` empty, for any
-// broken, overlong or out-of-range sequence, so a damaged text never shows half-decoded.
-bool DecodeUtf8(const std::string& utf8, std::u16string& out);
 
 // The label's decoding: as DecodeUtf8, and empty when the text is not valid UTF-8.
 std::u16string DecodeUtf8Label(const std::string& utf8);

@@ -12,8 +12,7 @@ public:
     void PackageNameFound(const std::string& name) override { facts_.packageName = name; }
     void VersionNameFound(const std::string& version) override {
         // Shown like the label when it is UTF-8; a version that is not keeps its bytes as they came.
-        std::u16string wide;
-        facts_.versionName = DecodeUtf8(version, wide) ? system_.ToAnsi(wide) : version;
+        facts_.versionName = AnsiFromUtf8(version, system_);
     }
     void SdkVersionFound(const std::string& level) override { facts_.sdkLabel = AndroidVersionName(level); }
     void PermissionFound(const std::string& permission) override { facts_.permissions.push_back(permission); }

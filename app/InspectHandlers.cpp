@@ -23,6 +23,9 @@ void TfrmMain::InspectApk(const std::string& path) {
     PermissionList.clear();
     ResetFacts();
     ShowFileSize(path);
+    // Without the tool the fields can't be filled; the status line says why rather than leaving
+    // a window full of "未知" unexplained.
+    aaptMissing_ = !system_.FileExists(AaptPath(exeFolder_));
     const StringList lines = RunCommandLines(BadgingCommandLine(exeFolder_, ApkFileName));
     if (closed_)
         return;
@@ -30,9 +33,7 @@ void TfrmMain::InspectApk(const std::string& path) {
     if (closed_)
         return;
     ShowPermissions();
-    SetFontColor(lblHintInfo, kWindowTextColor);
-    SetCaption(lblHintInfo, "点击“安装”按钮进行安装...");
-    ShowWindow(lblDownHint, SW_HIDE);
+    ShowReadyStatus();
 }
 
 void TfrmMain::ShowFileSize(const std::string& path) { SetCaption(lblFileSize, FileSizeText(path, system_)); }
@@ -45,8 +46,10 @@ void TfrmMain::ParseBadging(const StringList& lines) {
     }
     if (facts.versionName)
         SetCaption(lblAppVersion, *facts.versionName);
-    if (facts.sdkLabel)
+    if (facts.sdkLabel) {
         SetCaption(lblSysRequest, *facts.sdkLabel);
+        requiredAndroid_ = *facts.sdkLabel == "未知" ? std::string() : *facts.sdkLabel;
+    }
     PermissionList.insert(PermissionList.end(), facts.permissions.begin(), facts.permissions.end());
     // The name is shown before the icon is looked at, so it stays even if the icon can't be shown.
     if (facts.appName)

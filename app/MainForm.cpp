@@ -3,6 +3,7 @@
 #include "app/AppText.h"
 #include "app/RegistryUtils.h"
 #include "app/Resource.h"
+#include "device/ToolCommands.h"
 
 #include <commctrl.h>
 #include <richedit.h>
@@ -153,7 +154,7 @@ std::string FolderOf(const std::string& path) {
 TfrmMain::TfrmMain(HINSTANCE instance, FormSeams seams)
     : instance_(instance), seams_(std::move(seams)),
       exePath_(seams_.exePath.empty() ? RunningProgramPath() : seams_.exePath), exeFolder_(FolderOf(exePath_)),
-      system_(WindowsSystem()), runner_(ProcessPendingMessages), phoneTools_{exeFolder_, runner_, system_} {}
+      system_(WindowsSystem()), runner_(ProcessPendingMessages, [this] { return closed_; }), phoneTools_{exeFolder_, runner_, system_} {}
 
 TfrmMain::~TfrmMain() {
     if (handle_ != nullptr) {
@@ -285,11 +286,29 @@ void TfrmMain::CreateControls() {
                   link & ~WS_VISIBLE, 0, def, kGreen);
     CreateControl(lblDownHint, "STATIC", GroupBox1, 456, 16, 87, 13, "点击下载驱动.    ", link & ~WS_VISIBLE, 0, def,
                   kMaroon);
+    // Beside the status line, placed after its text when shown; a text too long for the panel ends
+    // in an ellipsis, and its tooltip holds it whole.
+    CreateControl(lblReason, "STATIC", GroupBox1, 241, 16, 300, 13, "", (link & ~WS_VISIBLE) | SS_ENDELLIPSIS, 0,
+                  FontKind::Status, kMaroon);
+    LookOf(lblReason)->isLabel = false;
 
     for (HWND box : {GBoxInfo, GroupBoxPermission, GroupBoxBasic, GroupBox1})
         SetWindowSubclass(box, ForwardSubclassProc, kForwardSubclassId, 0);
     for (HWND linkLabel : {lblGoMarket, lblDownDriver, lblHelp, lblCheckUpdate, lblDownHint})
         SetWindowSubclass(linkLabel, LinkSubclassProc, kLinkSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(lblReason, ReasonSubclassProc, kLinkSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
+                               0, handle_, nullptr, instance_, nullptr);
+    if (tooltip_ != nullptr) {
+        TOOLINFOA tool = {};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = handle_;
+        tool.uId = reinterpret_cast<UINT_PTR>(lblReason);
+        tool.lpszText = const_cast<char*>("");
+        SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 480);
+    }
 
     // The permission box: the layout's base font in the GB2312 character set, room for any package.
     CHARFORMATA base = {};
@@ -514,12 +533,77 @@ void TfrmMain::ResetFacts() {
     for (HWND field : {lblAppName, lblAppVersion, lblSysRequest, lblFileSize, lblPackageName})
         SetCaption(field, "未知");
     PackageName.clear();
+    requiredAndroid_.clear();
     SetApkIcon(UniqueGdiObject(), SIZE{0, 0});
 }
 
 bool TfrmMain::IsLink(HWND control) const {
     return control == lblGoMarket || control == lblDownDriver || control == lblHelp || control == lblCheckUpdate ||
            control == lblDownHint;
+}
+
+LRESULT CALLBACK TfrmMain::ReasonSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                              DWORD_PTR data) {
+    auto* form = reinterpret_cast<TfrmMain*>(data);
+    // The hand says the note opens adb's whole text; the busy cursor, while it is set, wins.
+    if (message == WM_SETCURSOR && form->appCursor_ == nullptr && !form->reasonDetails_.empty()) {
+        SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649))); // IDC_HAND
+        return TRUE;
+    }
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(window, ReasonSubclassProc, kLinkSubclassId);
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+void TfrmMain::ShowPhoneReason(const std::string& text, const std::string& details) {
+    reasonDetails_ = text.empty() ? std::string() : details;
+    SetCaption(lblReason, text);
+    if (tooltip_ != nullptr) {
+        TOOLINFOA tool = {};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = handle_;
+        tool.uId = reinterpret_cast<UINT_PTR>(lblReason);
+        tool.lpszText = const_cast<char*>(text.c_str());
+        SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    if (text.empty()) {
+        ShowWindow(lblReason, SW_HIDE);
+        return;
+    }
+    // After the status line's text, to the panel's right edge.
+    RECT status;
+    GetWindowRect(lblHintInfo, &status);
+    MapWindowPoints(nullptr, GroupBox1, reinterpret_cast<POINT*>(&status), 2);
+    RECT panel;
+    GetClientRect(GroupBox1, &panel);
+    const int gap = (status.bottom - status.top) * 2 / 3;
+    const int left = status.right + gap;
+    const int right = panel.right - gap;
+    SetWindowPos(lblReason, HWND_TOP, left, status.top, std::max(right - left, 1), status.bottom - status.top,
+                 SWP_NOACTIVATE);
+    ShowWindow(lblReason, SW_SHOW);
+}
+
+void TfrmMain::lblReasonClick() {
+    if (reasonDetails_.empty())
+        return;
+    if (seams_.showDetails)
+        seams_.showDetails(reasonDetails_);
+    else
+        MessageBoxA(handle_, reasonDetails_.c_str(), kApplicationTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+void TfrmMain::ShowReadyStatus() {
+    if (aaptMissing_) {
+        SetFontColor(lblHintInfo, kRed);
+        SetCaption(lblHintInfo, "找不到aapt.exe，请把它放进程序所在的adb文件夹。");
+        ShowPhoneReason(exeFolder_ + "adb\\", "aapt.exe " + AaptPath(exeFolder_));
+    } else {
+        SetFontColor(lblHintInfo, kWindowTextColor);
+        SetCaption(lblHintInfo, "点击“安装”按钮进行安装...");
+        ShowPhoneReason(std::string(), std::string());
+    }
+    ShowWindow(lblDownHint, SW_HIDE);
 }
 
 LRESULT CALLBACK TfrmMain::LinkSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -562,6 +646,8 @@ void TfrmMain::HandleCommand(HWND control, WORD code) {
             Dispatch([this] { ckbIsCloseClick(); });
         else if (control == lblExit)
             Dispatch([this] { lblExitClick(); });
+        else if (control == lblReason)
+            Dispatch([this] { lblReasonClick(); });
         else if (IsLink(control))
             Dispatch([this, control] { LinkClick(control); });
     }

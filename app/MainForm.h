@@ -36,6 +36,8 @@ struct FormSeams {
     // Ends the message loop (the close button, the end of the exit countdown). Default: a quit
     // request to this thread's loop.
     std::function<void()> terminateApplication;
+    // Shows a long text to read (everything adb printed). Default: a message box.
+    std::function<void(const std::string& text)> showDetails;
 };
 
 // A text colour: either a system colour (COLOR_WINDOWTEXT...) or a fixed RGB value.
@@ -104,6 +106,10 @@ public:
     void StartExitCountdown();
     void TimerExitTimer();
     void lblExitClick();
+    // The note beside the status line: why phones refused, or how long a run takes. A click shows
+    // everything adb printed.
+    void lblReasonClick();
+    const std::string& ReasonDetails() const { return reasonDetails_; }
 
     // ---- Phone operations ----
     void btnInstallClick();
@@ -193,6 +199,7 @@ public:
     HWND lblHintInfo = nullptr;
     HWND lblExit = nullptr;
     HWND lblDownHint = nullptr;
+    HWND lblReason = nullptr;
 
     // The layout's client area, which every system must give the window.
     static constexpr int kClientWidth = 567;
@@ -220,11 +227,18 @@ private:
     void SetTimerExitEnabled(bool enabled);
     void TerminateApplication();
     void ChooseAndInspect(bool fromButtonRow);
+    // Shows (or, with an empty text, hides) the note beside the status line.
+    void ShowPhoneReason(const std::string& text, const std::string& details);
+    // Puts the status line to its "ready to install" text, unless the last inspection found no
+    // tool to read the package with, which the status line keeps saying.
+    void ShowReadyStatus();
     bool IsLink(HWND control) const;
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void HandleCommand(HWND control, WORD code);
+    static LRESULT CALLBACK ReasonSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                               DWORD_PTR data);
     static LRESULT CALLBACK LinkSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                              DWORD_PTR data);
 
@@ -248,6 +262,10 @@ private:
     bool timerExitEnabled_ = false;
     bool timerExitDestroyed_ = false;
     HCURSOR appCursor_ = nullptr;
+    bool aaptMissing_ = false;
+    std::string requiredAndroid_; // the Android version the package on show needs, for the phones' refusals
+    std::string reasonDetails_;
+    HWND tooltip_ = nullptr;
 
     UniqueGdiObject defaultFont_;
     UniqueGdiObject linkFont_;

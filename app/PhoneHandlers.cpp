@@ -30,6 +30,9 @@ public:
         form_.SetCaption(form_.lblHintInfo, text);
     }
     void ShowDriverHint(bool shown) override { ShowWindow(form_.lblDownHint, shown ? SW_SHOW : SW_HIDE); }
+    void ShowReason(const std::string& text, const std::string& details) override {
+        form_.ShowPhoneReason(text, details);
+    }
     void SetBusy(bool busy) override {
         if (busy) {
             EnableButtons(FALSE);
@@ -57,7 +60,7 @@ private:
 
 void TfrmMain::btnInstallClick() {
     PhoneView view(*this);
-    InstallPackage(ApkFileName, phoneTools_, view);
+    InstallPackage(ApkFileName, requiredAndroid_, phoneTools_, view);
 }
 
 void TfrmMain::btnUninstallClick() {

@@ -49,11 +49,8 @@ void TfrmMain::ChooseAndInspect(bool fromButtonRow) {
     ShowWindow(PanelDefault, SW_HIDE);
     ShowWindow(PanelInstall, SW_SHOW);
     InspectApk(ApkFileName);
-    if (fromButtonRow && !closed_) {
-        SetFontColor(lblHintInfo, kWindowTextColor);
-        SetCaption(lblHintInfo, "点击“安装”按钮进行安装...");
-        ShowWindow(lblDownHint, SW_HIDE);
-    }
+    if (fromButtonRow && !closed_)
+        ShowReadyStatus();
 }
 
 void TfrmMain::btnSelApkFileClick() { ChooseAndInspect(false); }
@@ -86,4 +83,5 @@ void TfrmMain::FormDropFiles(HDROP drop) {
     SetFontColor(lblHintInfo, kWindowTextColor);
     SetCaption(lblHintInfo, "只能接受APK文件！");
     ShowWindow(lblDownHint, SW_HIDE);
+    ShowPhoneReason(std::string(), std::string());
 }

@@ -1,12 +1,13 @@
 #pragma once
+#include "device/DeviceList.h"
 #include "device/System.h"
 #include "device/TextSplit.h"
 #include "device/ToolRunner.h"
 
 #include <string>
 
-// Installing the package on show onto the attached phone and removing it again, through adb. The
-// window shows what these report and provides the tools.
+// Installing the package on show onto every attached phone and removing it again, through adb.
+// The window shows what these report and provides the tools.
 
 enum class StatusColor { WindowText, Red, Green };
 
@@ -18,9 +19,13 @@ public:
     virtual void ShowStatus(const std::string& text, StatusColor color) = 0;
     // The driver download hint beside it.
     virtual void ShowDriverHint(bool shown) = 0;
-    // While a tool works on the phone: the buttons that start another run off and the hourglass.
+    // The note beside the status line: why phones refused, or how long a run has taken. An empty
+    // text hides it. `details` is everything adb printed, for the user who wants to see it.
+    virtual void ShowReason(const std::string& text, const std::string& details) = 0;
+    // While a tool works on the phones: the buttons that start another run off and the hourglass.
     virtual void SetBusy(bool busy) = 0;
-    // After a successful install: the exit countdown starts when the close-after-install box is ticked.
+    // After an install that every phone took: the exit countdown starts when the
+    // close-after-install box is ticked.
     virtual void InstallSucceeded() = 0;
     // True once the window has been closed (possible while a tool runs): nothing more is shown.
     virtual bool IsClosed() = 0;
@@ -35,8 +40,14 @@ struct PhoneTools {
 
 extern const char* const kNoDeviceText;
 
-void InstallPackage(const std::string& apkFileName, PhoneTools& tools, IPhoneView& view);
+// Installs the package at `apkFileName` onto every ready phone at once. `requiredAndroid` names
+// the Android version the package needs ("Android 8.0"), for explaining a phone that is too old.
+void InstallPackage(const std::string& apkFileName, const std::string& requiredAndroid, PhoneTools& tools,
+                    IPhoneView& view);
 void UninstallPackage(const std::string& packageName, PhoneTools& tools, IPhoneView& view);
+
+// What the status line says about a phone that is listed but not ready.
+std::string StateText(PhoneState state, const std::string& rawState);
 
 // True when some byte of `text` is a lead byte of a double-byte ANSI code page.
 bool HasDoubleByteChars(const std::string& text, ISystem& system);

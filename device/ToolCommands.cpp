@@ -6,20 +6,52 @@ std::string ToolPrefix(const std::string& exeFolder, const char* tool) {
     return "\"" + exeFolder + "adb\\" + tool + "\"";
 }
 
+std::string AdbPrefix(const std::string& exeFolder, const std::string& serial) {
+    std::string prefix = ToolPrefix(exeFolder, "adb.exe");
+    if (!serial.empty())
+        prefix += " -s " + QuoteArgument(serial);
+    return prefix;
+}
+
 } // namespace
+
+std::string AdbPath(const std::string& exeFolder) { return exeFolder + "adb\\adb.exe"; }
+std::string AaptPath(const std::string& exeFolder) { return exeFolder + "adb\\aapt.exe"; }
 
 std::string DevicesCommandLine(const std::string& exeFolder) { return ToolPrefix(exeFolder, "adb.exe") + " devices"; }
 
-std::string InstallCommandLine(const std::string& exeFolder, const std::string& apkPath) {
-    return ToolPrefix(exeFolder, "adb.exe") + " install -r \"" + apkPath + "\"";
+std::string InstallCommandLine(const std::string& exeFolder, const std::string& apkPath, const std::string& serial) {
+    return AdbPrefix(exeFolder, serial) + " install -r \"" + apkPath + "\"";
 }
 
-std::string UninstallCommandLine(const std::string& exeFolder, const std::string& packageName) {
-    return ToolPrefix(exeFolder, "adb.exe") + " uninstall " + packageName;
+std::string UninstallCommandLine(const std::string& exeFolder, const std::string& packageName,
+                                 const std::string& serial) {
+    return AdbPrefix(exeFolder, serial) + " uninstall " + packageName;
 }
 
 std::string BadgingCommandLine(const std::string& exeFolder, const std::string& apkPath) {
     return ToolPrefix(exeFolder, "aapt.exe") + " dump badging \"" + apkPath + "\"";
+}
+
+std::string QuoteArgument(const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
+        return argument;
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"')
+            quoted.append(backslashes * 2 + 1, '\\');
+        else
+            quoted.append(backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
 }
 
 bool IsDeviceConnected(const StringList& lines) {

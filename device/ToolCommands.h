@@ -4,14 +4,23 @@
 #include <string>
 
 // Command lines of the Android SDK console tools, which live in the folder "adb" beside the
-// program. `exeFolder` is the program's folder including its final backslash. The tools are
-// judged only by what they print, never by their exit codes.
+// program. `exeFolder` is the program's folder including its final backslash. A `serial` picks
+// one of several phones (adb's -s); an empty one leaves the choice to adb, as with one phone.
+
+std::string AdbPath(const std::string& exeFolder);
+std::string AaptPath(const std::string& exeFolder);
 
 std::string DevicesCommandLine(const std::string& exeFolder);
-std::string InstallCommandLine(const std::string& exeFolder, const std::string& apkPath);
+std::string InstallCommandLine(const std::string& exeFolder, const std::string& apkPath,
+                               const std::string& serial = std::string());
 // The package name goes unquoted, as adb expects a bare name.
-std::string UninstallCommandLine(const std::string& exeFolder, const std::string& packageName);
+std::string UninstallCommandLine(const std::string& exeFolder, const std::string& packageName,
+                                 const std::string& serial = std::string());
 std::string BadgingCommandLine(const std::string& exeFolder, const std::string& apkPath);
+
+// An argument as the C runtime of the tool reads it back: quoted when it holds blanks or quotes,
+// with quotes and the backslashes before them escaped.
+std::string QuoteArgument(const std::string& argument);
 
 // A line of the device listing names an attached device when it says "device" but not "devices"
 // (the heading says "List of devices attached").

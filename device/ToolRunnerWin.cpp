@@ -4,15 +4,22 @@
 #include "device/Win32Handles.h"
 
 #include <algorithm>
-#include <vector>
+#include <memory>
 
 namespace {
 
 constexpr DWORD kWaitStepMs = 100;
+// What one stream of one tool may fill in memory; a tool that writes more is still drained (so
+// it never blocks on a full pipe) but the rest is dropped.
+constexpr std::size_t kStreamLimit = std::size_t(64) << 20;
+// How long ended tools get to go after the wait was given up.
+constexpr DWORD kEndWaitMs = 1000;
 
 // Takes everything the pipe holds right now, without ever blocking: a program the tool starts in
 // the background (adb's server does) may keep the write end open long after the tool has ended.
 bool DrainPipe(HANDLE readEnd, std::string& raw) {
+    if (readEnd == nullptr)
+        return false;
     bool gotData = false;
     char buffer[65536];
     for (;;) {
@@ -23,31 +30,47 @@ bool DrainPipe(HANDLE readEnd, std::string& raw) {
         const DWORD wanted = std::min<DWORD>(available, sizeof buffer);
         if (!ReadFile(readEnd, buffer, wanted, &read, nullptr) || read == 0)
             return gotData;
-        raw.append(buffer, read);
+        if (raw.size() < kStreamLimit)
+            raw.append(buffer, std::min<std::size_t>(read, kStreamLimit - raw.size()));
         gotData = true;
     }
 }
 
-} // namespace
-
-bool RunConsoleCommand(const std::string& commandLine, std::string& output, const std::function<void()>& pump) {
-    SECURITY_ATTRIBUTES inheritable = {};
-    inheritable.nLength = sizeof inheritable;
-    inheritable.bInheritHandle = TRUE;
-
-    UniqueHandle readEnd;
-    UniqueHandle writeEnd;
+// A pipe whose write end the child inherits and whose read end stays ours alone.
+bool MakePipe(UniqueHandle& readEnd, UniqueHandle& writeEnd) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE readRaw = nullptr;
     HANDLE writeRaw = nullptr;
     if (!CreatePipe(&readRaw, &writeRaw, &inheritable, 0))
         return false;
     readEnd.Reset(readRaw);
     writeEnd.Reset(writeRaw);
-    // Only the write end goes to the child; our read end stays out of it and of whatever it starts.
     SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+    return true;
+}
 
-    // The child reads from the null device: handing it the pipe's own read end as input would let
-    // it swallow its own output.
+struct Child {
+    ToolRun* run = nullptr;
+    UniqueHandle process;
+    UniqueHandle outRead;
+    UniqueHandle errRead;
+    std::string rawOut;
+    std::string rawErr;
+    bool done = false;
+};
+
+// Starts one tool. Each child is started while only its own pipe ends are inheritable (ours are
+// closed straight after), so no child holds another's pipe open.
+std::unique_ptr<Child> Start(ToolRun& run) {
+    auto child = std::make_unique<Child>();
+    child->run = &run;
+    UniqueHandle outWrite;
+    UniqueHandle errWrite;
+    if (!MakePipe(child->outRead, outWrite) || !MakePipe(child->errRead, errWrite))
+        return nullptr;
+    // The child reads from the null device: handing it a pipe's read end as input would let it
+    // swallow its own output.
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     UniqueFile input(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 
@@ -56,34 +79,92 @@ bool RunConsoleCommand(const std::string& commandLine, std::string& output, cons
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = SW_HIDE;
     startup.hStdInput = input.Valid() ? input.Get() : nullptr;
-    startup.hStdOutput = writeEnd.Get();
-    startup.hStdError = nullptr;
+    startup.hStdOutput = outWrite.Get();
+    startup.hStdError = errWrite.Get();
 
-    std::vector<char> mutableCommand(commandLine.begin(), commandLine.end());
+    std::vector<char> mutableCommand(run.commandLine.begin(), run.commandLine.end());
     mutableCommand.push_back('\0');
     PROCESS_INFORMATION info = {};
     if (!CreateProcessA(nullptr, mutableCommand.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS | CREATE_NO_WINDOW,
                         nullptr, nullptr, &startup, &info))
-        return false;
-    UniqueHandle process(info.hProcess);
+        return nullptr;
+    child->process.Reset(info.hProcess);
     UniqueHandle thread(info.hThread);
-    // Our copy of the write end goes now, so that only the child's copies keep the pipe open.
-    writeEnd.Reset();
-    input.Reset();
+    run.started = true;
+    return child;
+}
 
-    std::string raw;
-    for (;;) {
-        // Drained while the child runs, so a child with more output than the pipe holds never waits
-        // for us; when output is flowing we come straight back for more.
-        const bool gotData = DrainPipe(readEnd.Get(), raw);
-        const DWORD waited = WaitForSingleObject(process.Get(), gotData ? 0 : kWaitStepMs);
+void Finish(Child& child) {
+    // Everything the child wrote is in the pipes once it has ended.
+    DrainPipe(child.outRead.Get(), child.rawOut);
+    DrainPipe(child.errRead.Get(), child.rawErr);
+    child.done = true;
+    child.run->finished = true;
+}
+
+} // namespace
+
+void RunConsolePrograms(std::vector<ToolRun>& runs, const std::function<void()>& pump,
+                        const std::function<bool()>& shouldStop, const ToolProgress& progress) {
+    std::vector<std::unique_ptr<Child>> children;
+    for (ToolRun& run : runs) {
+        run.started = false;
+        run.finished = false;
+        if (auto child = Start(run))
+            children.push_back(std::move(child));
+    }
+    const ULONGLONG startTime = GetTickCount64();
+    std::size_t finished = 0;
+    while (finished < children.size()) {
+        // Drained while the children run, so a child with more output than a pipe holds never
+        // waits for us; when output is flowing we come straight back for more.
+        bool gotData = false;
+        std::vector<HANDLE> running;
+        for (auto& child : children) {
+            if (child->done)
+                continue;
+            gotData |= DrainPipe(child->outRead.Get(), child->rawOut);
+            gotData |= DrainPipe(child->errRead.Get(), child->rawErr);
+            if (WaitForSingleObject(child->process.Get(), 0) == WAIT_OBJECT_0) {
+                Finish(*child);
+                ++finished;
+            } else {
+                running.push_back(child->process.Get());
+            }
+        }
+        if (!running.empty() && !gotData) {
+            // Any one ending wakes us; more than the system can wait on at once are polled.
+            const DWORD count = static_cast<DWORD>(std::min<std::size_t>(running.size(), MAXIMUM_WAIT_OBJECTS));
+            WaitForMultipleObjects(count, running.data(), FALSE, kWaitStepMs);
+        }
         if (pump)
             pump();
-        if (waited != WAIT_TIMEOUT)
+        if (progress)
+            progress(static_cast<unsigned>(GetTickCount64() - startTime), finished);
+        if (finished < children.size() && shouldStop && shouldStop()) {
+            for (auto& child : children) {
+                if (!child->done)
+                    TerminateProcess(child->process.Get(), 1);
+            }
+            for (auto& child : children) {
+                if (!child->done)
+                    WaitForSingleObject(child->process.Get(), kEndWaitMs);
+            }
             break;
+        }
     }
-    // Everything the child wrote is in the pipe once it has ended.
-    DrainPipe(readEnd.Get(), raw);
-    output = ConsoleText(raw);
+    for (auto& child : children) {
+        child->run->output = ConsoleText(child->rawOut);
+        child->run->errors = ConsoleText(child->rawErr);
+    }
+}
+
+bool RunConsoleCommand(const std::string& commandLine, std::string& output, const std::function<void()>& pump) {
+    std::vector<ToolRun> runs(1);
+    runs[0].commandLine = commandLine;
+    RunConsolePrograms(runs, pump, nullptr, nullptr);
+    if (!runs[0].started)
+        return false;
+    output = runs[0].output;
     return true;
 }

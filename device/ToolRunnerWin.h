@@ -3,21 +3,30 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
-// Runs a console program hidden, without a console window, and captures its standard output as
-// ConsoleText gives it. Error output is not captured and the exit code is never looked at. While
-// the program runs, `pump` is called at least every 100 ms so the window stays live.
-// Returns false, leaving `output` untouched, when the pipe or the process can't be made.
+// Runs console programs hidden, without console windows, capturing their standard and error
+// output as ConsoleText gives it; the exit code is never looked at. While they run, `pump` is
+// called at least every 100 ms so the window stays live; when `shouldStop` then says so (the
+// window has closed), the wait is given up and the programs still running are ended, so a tool
+// that never ends can't keep the program alive.
+void RunConsolePrograms(std::vector<ToolRun>& runs, const std::function<void()>& pump,
+                        const std::function<bool()>& shouldStop, const ToolProgress& progress);
+
+// One program, its standard output only. Returns false, leaving `output` untouched, when the pipe
+// or the process can't be made.
 bool RunConsoleCommand(const std::string& commandLine, std::string& output, const std::function<void()>& pump);
 
-// The program's tool runner: RunConsoleCommand with the window's message dispatch as the pump.
+// The program's tool runner: the window's message dispatch as the pump, its closing as the stop.
 class WindowsToolRunner : public IToolRunner {
 public:
-    explicit WindowsToolRunner(std::function<void()> pump) : pump_(std::move(pump)) {}
-    bool Run(const std::string& commandLine, std::string& output) override {
-        return RunConsoleCommand(commandLine, output, pump_);
+    WindowsToolRunner(std::function<void()> pump, std::function<bool()> shouldStop)
+        : pump_(std::move(pump)), shouldStop_(std::move(shouldStop)) {}
+    void RunAll(std::vector<ToolRun>& runs, const ToolProgress& progress) override {
+        RunConsolePrograms(runs, pump_, shouldStop_, progress);
     }
 
 private:
     std::function<void()> pump_;
+    std::function<bool()> shouldStop_;
 };

@@ -11,6 +11,7 @@ const std::string kAdb = "\"C:\\Tools\\adb\\adb.exe\"";
 const std::string kListing = "List of devices attached\r\nR58M40ABCDE\tdevice\r\n\r\n";
 const std::string kInstalling = "text:正在为手机安装程序，请等待程序安装完成提示...";
 const std::string kUninstalling = "text:正在为手机卸载程序，请等待程序卸载完成提示...";
+const std::string kNoReason = "reason:";
 
 std::string Lines(std::initializer_list<std::string> events) {
     std::string text;
@@ -19,63 +20,229 @@ std::string Lines(std::initializer_list<std::string> events) {
     return text;
 }
 
+std::string Listing(std::initializer_list<std::string> phones) {
+    std::string text = "List of devices attached\r\n";
+    for (const auto& phone : phones)
+        text += phone + "\r\n";
+    return text + "\r\n";
+}
+
 struct Scene {
     FakeSystem system;
     ScriptedTools tools;
     RecordingPhoneView view;
     PhoneTools phone{kFolder, tools, system};
 
-    Scene() { system.files["D:\\apps\\demo.apk"] = 6968; }
-    void Install(const std::string& apk = "D:\\apps\\demo.apk") { InstallPackage(apk, phone, view); }
+    Scene() {
+        system.files["D:\\apps\\demo.apk"] = 6968;
+        system.files["C:\\Tools\\adb\\adb.exe"] = 1;
+    }
+    void Install(const std::string& apk = "D:\\apps\\demo.apk", const std::string& android = "Android 8.0") {
+        InstallPackage(apk, android, phone, view);
+    }
     void Uninstall(const std::string& name = "com.example.demo") { UninstallPackage(name, phone, view); }
+    // The events after the start of the run (the note cleared, status, hint, busy), which every run
+    // on phones shows.
+    std::string Outcome() const {
+        std::string text;
+        for (std::size_t i = 4; i < view.events.size(); ++i)
+            text += view.events[i] + "\n";
+        return text;
+    }
 };
 
 } // namespace
 
-TEST_CASE("Install outcomes by what adb prints") {
+TEST_CASE("Install on one phone: the outcome by what adb prints, on either stream") {
     struct Case {
         const char* name;
-        std::string listing;
-        bool adbStarts;
-        std::string installOutput;
-        std::string events;
+        std::string output;
+        std::string errors;
+        std::string outcome;
     };
-    const std::string noDevice = std::string("red:") + kNoDeviceText;
     const Case cases[] = {
-        {"success", kListing, true, "Performing Streamed Install\r\nSuccess\r\n",
-         Lines({kInstalling, "hint hidden", "busy", "red:程序安装成功！", "countdown", "idle"})},
-        {"Success inside a word", kListing, true, "PartialSuccessful\r\n",
-         Lines({kInstalling, "hint hidden", "busy", "red:程序安装成功！", "countdown", "idle"})},
-        {"lower case", kListing, true, "success\r\n",
-         Lines({kInstalling, "hint hidden", "busy", "red:程序安装失败！", "idle"})},
-        {"failure", kListing, true, "Failure [INSTALL_FAILED_VERSION_DOWNGRADE]\r\n",
-         Lines({kInstalling, "hint hidden", "busy", "red:程序安装失败！", "idle"})},
-        {"nothing printed", kListing, true, "", Lines({kInstalling, "hint hidden", "busy", "red:程序安装失败！", "idle"})},
-        {"heading only", "List of devices attached\r\n\r\n", true, "", Lines({noDevice, "hint shown"})},
-        {"empty listing", "", true, "", Lines({noDevice, "hint shown"})},
-        {"not authorized", "List of devices attached\r\nR58M\tunauthorized\r\n\r\n", true, "",
-         Lines({noDevice, "hint shown"})},
-        {"adb can't start", "", false, "", Lines({noDevice, "hint shown"})},
+        {"success", "Performing Streamed Install\r\nSuccess\r\n", "",
+         Lines({"red:程序安装成功！", kNoReason, "countdown", "idle"})},
+        {"Success inside a word", "PartialSuccessful\r\n", "", Lines({"red:程序安装成功！", kNoReason, "countdown", "idle"})},
+        {"old adb writes Success to the error stream", "", "\tpkg: /data/local/tmp/demo.apk\r\nSuccess\r\n",
+         Lines({"red:程序安装成功！", kNoReason, "countdown", "idle"})},
+        {"Success on the error stream only counts as the whole line", "", "NoSuccess\r\n",
+         Lines({"red:程序安装失败！", "reason:adb回答：NoSuccess", "idle"})},
+        {"lower case", "success\r\n", "", Lines({"red:程序安装失败！", "reason:adb回答：success", "idle"})},
+        {"downgrade, adb of today", "Performing Streamed Install\r\n",
+         "adb.exe: failed to install D:\\apps\\demo.apk: Failure [INSTALL_FAILED_VERSION_DOWNGRADE: Downgrade "
+         "detected: Update version code 3 is older than current 5]\r\n",
+         Lines({"red:程序安装失败！", "reason:手机上已装有更新的版本。请先在手机上卸载它（其数据会被清除）再安装", "idle"})},
+        {"too old a phone names the version the package needs", "",
+         "adb: failed to install x.apk: Failure [INSTALL_FAILED_OLDER_SDK: Requires newer sdk version #28 (current "
+         "version is #25)]\r\n",
+         Lines({"red:程序安装失败！", "reason:此应用需要Android 8.0或更高版本，这台手机的系统版本太低", "idle"})},
+        {"push install of old adb: the failure on standard output", "\tpkg: /data/local/tmp/demo.apk\r\nFailure [-4]\r\n",
+         "", Lines({"red:程序安装失败！", "reason:手机存储空间不足。请清理手机空间后再试", "idle"})},
+        {"vendor code", "", "Failed to install demo.apk: Failure [-99]\r\n",
+         Lines({"red:程序安装失败！", "reason:手机拒绝安装（-99）", "idle"})},
+        {"the phone vanished", "", "adb.exe: device 'R58M40ABCDE' not found\r\n",
+         Lines({"red:程序安装失败！", "reason:手机已断开连接。请检查USB线后再试", "idle"})},
+        {"nothing printed", "", "", Lines({"red:程序安装失败！", "reason:adb没有给出任何回答", "idle"})},
+        {"cut in the middle of a line", "", "adb.exe: failed to install a.apk: Failure [INSTALL_FAILED_INSUF",
+         Lines({"red:程序安装失败！", "reason:手机拒绝安装（INSTALL_FAILED_INSUF）", "idle"})},
     };
     for (const auto& c : cases) {
         CAPTURE(c.name);
         Scene scene;
-        scene.tools.On(" devices", c.listing, c.adbStarts).On(" install -r ", c.installOutput, c.adbStarts);
+        scene.tools.On(" devices", kListing).OnErrors(" install -r ", c.output, c.errors);
         scene.Install();
-        CHECK(scene.view.Joined() == c.events);
-        REQUIRE_FALSE(scene.tools.calls.empty());
+        CHECK(scene.view.events.size() > 4);
+        CHECK(scene.view.events[1] == kInstalling);
+        CHECK(scene.Outcome() == c.outcome);
+        REQUIRE(scene.tools.calls.size() == 2);
         CHECK(scene.tools.calls[0] == kAdb + " devices");
-        if (scene.tools.calls.size() > 1)
-            CHECK(scene.tools.calls[1] == kAdb + " install -r \"D:\\apps\\demo.apk\"");
+        // With one phone the command line is the plain one: adb picks the only phone.
+        CHECK(scene.tools.calls[1] == kAdb + " install -r \"D:\\apps\\demo.apk\"");
         CHECK(scene.system.log.empty()); // a plain file name needs no copy
     }
 }
 
-TEST_CASE("Install with nothing chosen runs no tool") {
+TEST_CASE("No phone ready: the listing says why") {
+    const std::string noDevice = std::string("red:") + kNoDeviceText;
+    const std::string allow = "red:手机尚未允许此电脑调试：请在手机上点“允许”（勾选“始终允许”）后重试。";
+    struct Case {
+        const char* name;
+        std::string listing;
+        bool adbStarts;
+        std::string events;
+    };
+    const Case cases[] = {
+        {"heading only", Listing({}), true, Lines({kNoReason, noDevice, "hint shown"})},
+        {"nothing printed", "", true, Lines({kNoReason, noDevice, "hint shown"})},
+        {"adb can't start", "", false, Lines({kNoReason, noDevice, "hint shown"})},
+        {"garbage", "\x01\x02\xFF garbage\r\nmore", true, Lines({kNoReason, noDevice, "hint shown"})},
+        {"not yet allowed", Listing({"R58M\tunauthorized"}), true, Lines({kNoReason, allow, "hint hidden"})},
+        {"allowing", Listing({"R58M\tauthorizing"}), true, Lines({kNoReason, allow, "hint hidden"})},
+        {"offline", Listing({"R58M\toffline"}), true,
+         Lines({kNoReason, "red:手机处于离线状态：请重新插拔USB线，或在手机上关闭再打开USB调试。", "hint hidden"})},
+        {"no permissions", Listing({"R58M\tno permissions; see [http://developer.android.com/tools/device.html]"}), true,
+         Lines({kNoReason, "red:没有访问手机的权限：请检查手机驱动和USB权限后重试。", "hint shown"})},
+        {"recovery", Listing({"R58M\trecovery"}), true,
+         Lines({kNoReason, "red:手机处于恢复模式：请先正常开机，打开USB调试后重试。", "hint hidden"})},
+        {"sideload", Listing({"R58M\tsideload"}), true,
+         Lines({kNoReason, "red:手机处于恢复模式：请先正常开机，打开USB调试后重试。", "hint hidden"})},
+        {"bootloader", Listing({"R58M\tbootloader"}), true,
+         Lines({kNoReason, "red:手机处于引导（Fastboot）模式：请先正常开机后重试。", "hint hidden"})},
+        {"a state of a newer adb", Listing({"R58M\tdetached"}), true,
+         Lines({kNoReason, "red:手机状态为“detached”：请重新连接手机后重试。", "hint hidden"})},
+        {"the user's allow is asked for first", Listing({"A\toffline", "B\tunauthorized"}), true,
+         Lines({kNoReason, allow, "hint hidden"})},
+    };
+    for (const auto& c : cases) {
+        CAPTURE(c.name);
+        Scene scene;
+        scene.tools.On(" devices", c.listing, c.adbStarts);
+        scene.Install();
+        CHECK(scene.view.Joined() == c.events);
+        CHECK(scene.tools.calls.size() == 1);
+    }
+}
+
+TEST_CASE("Install with nothing chosen, or without adb.exe") {
     Scene scene;
     scene.Install("");
-    CHECK(scene.view.Joined() == Lines({"text:未选择要安装的apk文件。", "hint hidden"}));
+    CHECK(scene.view.Joined() == Lines({kNoReason, "text:未选择要安装的apk文件。", "hint hidden"}));
     CHECK(scene.tools.calls.empty());
+
+    Scene noAdb;
+    noAdb.system.files.erase("C:\\Tools\\adb\\adb.exe");
+    noAdb.Install();
+    CHECK(noAdb.view.Joined() ==
+          Lines({kNoReason, "red:找不到adb.exe，请把它放进程序所在的adb文件夹。", "hint hidden", "reason:C:\\Tools\\adb\\"}));
+    CHECK(noAdb.tools.calls.empty());
+    noAdb.view.events.clear();
+    noAdb.Uninstall();
+    CHECK(noAdb.view.events[1] == "text:找不到adb.exe，请把它放进程序所在的adb文件夹。");
+}
+
+TEST_CASE("Several phones get the package at once, each by its serial") {
+    SUBCASE("every phone takes it") {
+        Scene scene;
+        scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tdevice", "C3\tdevice"})).On(" install -r ", "Success\r\n");
+        scene.Install();
+        CHECK(scene.Outcome() == Lines({"red:程序安装成功！", kNoReason, "countdown", "idle"}));
+        CHECK(scene.tools.batchSizes == std::vector<std::size_t>{1, 3});
+        CHECK(scene.tools.calls == std::vector<std::string>{kAdb + " devices",
+                                                            kAdb + " -s A1 install -r \"D:\\apps\\demo.apk\"",
+                                                            kAdb + " -s B2 install -r \"D:\\apps\\demo.apk\"",
+                                                            kAdb + " -s C3 install -r \"D:\\apps\\demo.apk\""});
+    }
+    SUBCASE("one refuses: no success, no countdown, the count and the reason") {
+        Scene scene;
+        scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tdevice", "C3\tdevice"}))
+            .OnErrors("-s B2 ", "", "adb.exe: failed to install a: Failure [INSTALL_FAILED_INSUFFICIENT_STORAGE]\r\n")
+            .On(" install -r ", "Success\r\n");
+        scene.Install();
+        CHECK(scene.Outcome() ==
+              Lines({"red:程序安装失败！", "reason:2 台成功，1 台失败：B2 手机存储空间不足。请清理手机空间后再试", "idle"}));
+        // Everything adb said, phone by phone, is one click away.
+        CHECK(scene.view.details.find("手机 A1：成功") != std::string::npos);
+        CHECK(scene.view.details.find("手机 B2：手机存储空间不足") != std::string::npos);
+        CHECK(scene.view.details.find("INSTALL_FAILED_INSUFFICIENT_STORAGE") != std::string::npos);
+    }
+    SUBCASE("a phone that is not ready counts as not served") {
+        Scene scene;
+        scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tunauthorized"})).On(" install -r ", "Success\r\n");
+        scene.Install();
+        CHECK(scene.tools.calls.size() == 2);
+        CHECK(scene.tools.calls[1] == kAdb + " -s A1 install -r \"D:\\apps\\demo.apk\""); // two phones: -s
+        CHECK(scene.Outcome() ==
+              Lines({"red:程序安装失败！",
+                     "reason:1 台成功，1 台失败：B2 手机尚未允许此电脑调试：请在手机上点“允许”（勾选“始终允许”）后重试。",
+                     "idle"}));
+    }
+    SUBCASE("odd serials") {
+        Scene scene;
+        // A serial with a blank is quoted; one in UTF-8 reaches adb in the code page; one the code page
+        // can't carry is not tried.
+        scene.tools.On(" devices", Listing({"my phone\tdevice", "\xE6\x89\x8B\xE6\x9C\xBA\tdevice", "\xD8\xB9\tdevice"}))
+            .On(" install -r ", "Success\r\n");
+        scene.Install();
+        CHECK(scene.tools.calls == std::vector<std::string>{kAdb + " devices",
+                                                            kAdb + " -s \"my phone\" install -r \"D:\\apps\\demo.apk\"",
+                                                            kAdb + " -s 手机 install -r \"D:\\apps\\demo.apk\""});
+        CHECK(scene.view.events[4] == "red:程序安装失败！");
+        CHECK(scene.view.events[5] == "reason:2 台成功，1 台失败：? 序列号含有无法传给adb的字符");
+    }
+}
+
+TEST_CASE("A long run shows how long it has taken, and with several phones how many are done") {
+    Scene scene;
+    scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tdevice"}))
+        .OnErrors("-s A1 ", "Success\r\n", "", 2300)
+        .OnErrors("-s B2 ", "Success\r\n", "", 3100);
+    scene.Install();
+    std::vector<std::string> notes;
+    for (const auto& e : scene.view.events) {
+        if (e.rfind("reason:已用", 0) == 0 && (notes.empty() || notes.back() != e))
+            notes.push_back(e);
+    }
+    CHECK(notes == std::vector<std::string>{"reason:已用 2 秒，已完成 0/2 台", "reason:已用 2 秒，已完成 1/2 台",
+                                            "reason:已用 3 秒，已完成 1/2 台", "reason:已用 3 秒，已完成 2/2 台"});
+    CHECK(scene.view.events[scene.view.events.size() - 4] == "red:程序安装成功！");
+    CHECK(scene.view.events[scene.view.events.size() - 3] == kNoReason); // the note goes at the end
+
+    Scene quick;
+    quick.tools.On(" devices", kListing).OnErrors(" install ", "Success\r\n", "", 1900);
+    quick.Install();
+    for (const auto& e : quick.view.events)
+        CHECK(e.rfind("reason:已用", 0) != 0);
+}
+
+TEST_CASE("Enormous or binary output is a clear failure") {
+    std::string noise(3 << 20, '\0');
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<char>((i * 2654435761u) >> 24);
+    Scene scene;
+    scene.tools.OnErrors(" devices", kListing + noise, noise).OnErrors(" install ", noise, noise);
+    scene.Install();
+    CHECK(scene.view.events[4] == "red:程序安装失败！");
 }
 
 TEST_CASE("A double-byte file name is installed from a temporary copy that goes afterwards") {
@@ -97,26 +264,28 @@ TEST_CASE("A double-byte file name is installed from a temporary copy that goes 
         Scene scene;
         scene.system.doubleByte = c.doubleByte;
         scene.system.files[c.apk] = 100;
-        scene.tools.On(" devices", kListing).On(" install -r ", "Success\r\n");
-        std::string handed;
-        bool copyExisted = false;
+        scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tdevice"})).On(" install -r ", "Success\r\n");
+        std::vector<std::string> handed;
+        bool copyExisted = true;
         scene.tools.whileRunning = [&](const std::string& command) {
             if (command.find(" install -r ") == std::string::npos)
                 return;
             const auto open = command.find("-r \"") + 4;
-            handed = command.substr(open, command.size() - open - 1);
-            copyExisted = scene.system.FileExists(handed);
+            handed.push_back(command.substr(open, command.size() - open - 1));
+            copyExisted = copyExisted && scene.system.FileExists(handed.back());
         };
         scene.Install(c.apk);
         CHECK(scene.view.events.back() == "idle");
         CHECK(copyExisted);
+        REQUIRE(handed.size() == 2);
+        CHECK(handed[0] == handed[1]); // one copy serves every phone
         if (c.copied) {
             const std::string temp = "C:\\Temp\\{00000000-0000-4000-8000-000000000000}.apk";
-            CHECK(handed == temp);
+            CHECK(handed[0] == temp);
             CHECK(scene.system.log == std::vector<std::string>{"copy " + c.apk + " " + temp, "remove " + temp});
             CHECK_FALSE(scene.system.FileExists(temp));
         } else {
-            CHECK(handed == c.apk);
+            CHECK(handed[0] == c.apk);
             CHECK(scene.system.log.empty());
         }
         CHECK(scene.system.FileExists(c.apk)); // the package itself is never touched
@@ -135,7 +304,7 @@ TEST_CASE("Without a temporary folder or GUID a double-byte name fails and leave
         scene.system.files[chinese] = 1;
         scene.tools.On(" devices", kListing).On(" install -r ", "Success\r\n");
         scene.Install(chinese);
-        CHECK(scene.view.Joined() == Lines({kInstalling, "hint hidden", "busy", "red:程序安装失败！", "idle"}));
+        CHECK(scene.Outcome() == Lines({"red:程序安装失败！", "reason:没有可用的临时文件夹，无法复制中文名的安装包", "idle"}));
         CHECK(scene.tools.calls.size() == 1); // the listing only
         CHECK(scene.system.log.empty());
     }
@@ -152,7 +321,7 @@ TEST_CASE("A window closed while adb runs is left alone, and the copy still goes
                 scene.view.closed = true;
         };
         scene.Install(chinese);
-        CHECK(scene.view.Joined() == Lines({kInstalling, "hint hidden", "busy"}));
+        CHECK(scene.view.Joined() == Lines({kNoReason, kInstalling, "hint hidden", "busy"}));
         REQUIRE(scene.system.log.size() == 2);
         CHECK(scene.system.log[1].rfind("remove ", 0) == 0);
     }
@@ -161,12 +330,12 @@ TEST_CASE("A window closed while adb runs is left alone, and the copy still goes
         scene.tools.On(" devices", kListing).On(" install -r ", "Success\r\n");
         scene.tools.whileRunning = [&](const std::string&) { scene.view.closed = true; };
         scene.Install();
-        CHECK(scene.view.events.empty());
+        CHECK(scene.view.Joined() == Lines({kNoReason}));
         CHECK(scene.tools.calls.size() == 1);
     }
 }
 
-TEST_CASE("Uninstall outcomes, with its own texts and colours") {
+TEST_CASE("Uninstall, with its own texts and colours, on one phone or several") {
     struct Case {
         const char* name;
         std::string listing;
@@ -174,11 +343,17 @@ TEST_CASE("Uninstall outcomes, with its own texts and colours") {
         std::string events;
     };
     const Case cases[] = {
-        {"success", kListing, "Success\r\n", Lines({kUninstalling, "hint hidden", "busy", "green:程序卸载成功！", "hint hidden", "idle"})},
-        {"failure", kListing, "Failure [DELETE_FAILED_INTERNAL_ERROR]\r\n",
-         Lines({kUninstalling, "hint hidden", "busy", "red:程序卸载失败！", "hint hidden", "idle"})},
-        {"no device", "List of devices attached\r\n\r\n", "",
-         Lines({std::string("text:") + kNoDeviceText, "hint shown"})},
+        {"success", kListing, "Success\r\n",
+         Lines({kNoReason, kUninstalling, "hint hidden", "busy", "green:程序卸载成功！", kNoReason, "hint hidden", "idle"})},
+        {"not installed", kListing, "Failure [DELETE_FAILED_INTERNAL_ERROR]\r\n",
+         Lines({kNoReason, kUninstalling, "hint hidden", "busy", "red:程序卸载失败！", "reason:手机上没有安装此应用，或它无法卸载",
+                "hint hidden", "idle"})},
+        {"not installed, newer phones", kListing, "Failure [not installed for 0]\r\n",
+         Lines({kNoReason, kUninstalling, "hint hidden", "busy", "red:程序卸载失败！", "reason:手机上没有安装此应用", "hint hidden",
+                "idle"})},
+        {"no device", Listing({}), "", Lines({kNoReason, std::string("text:") + kNoDeviceText, "hint shown"})},
+        {"two phones", Listing({"A1\tdevice", "B2\tdevice"}), "Success\r\n",
+         Lines({kNoReason, kUninstalling, "hint hidden", "busy", "green:程序卸载成功！", kNoReason, "hint hidden", "idle"})},
     };
     for (const auto& c : cases) {
         CAPTURE(c.name);
@@ -186,12 +361,14 @@ TEST_CASE("Uninstall outcomes, with its own texts and colours") {
         scene.tools.On(" devices", c.listing).On(" uninstall ", c.output);
         scene.Uninstall();
         CHECK(scene.view.Joined() == c.events);
-        if (scene.tools.calls.size() > 1)
+        if (scene.tools.calls.size() == 2)
             CHECK(scene.tools.calls[1] == kAdb + " uninstall com.example.demo");
+        if (scene.tools.calls.size() == 3)
+            CHECK(scene.tools.calls[2] == kAdb + " -s B2 uninstall com.example.demo");
     }
     Scene none;
     none.Uninstall("");
-    CHECK(none.view.Joined() == Lines({"text:未选择要卸载的apk文件。", "hint hidden"}));
+    CHECK(none.view.Joined() == Lines({kNoReason, "text:未选择要卸载的apk文件。", "hint hidden"}));
     CHECK(none.tools.calls.empty());
 }
 

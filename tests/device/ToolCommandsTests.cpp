@@ -9,6 +9,32 @@ TEST_CASE("Tool command lines quote the tool and the package path") {
     CHECK(UninstallCommandLine(folder, "com.example.demo") == "\"C:\\Tools\\adb\\adb.exe\" uninstall com.example.demo");
     CHECK(BadgingCommandLine(folder, "D:\\my apps\\演示.apk") ==
           "\"C:\\Tools\\adb\\aapt.exe\" dump badging \"D:\\my apps\\演示.apk\"");
+    // One of several phones, by its serial.
+    CHECK(InstallCommandLine(folder, "D:\\a.apk", "R58M") == "\"C:\\Tools\\adb\\adb.exe\" -s R58M install -r \"D:\\a.apk\"");
+    CHECK(UninstallCommandLine(folder, "a.b", "192.168.1.5:5555") ==
+          "\"C:\\Tools\\adb\\adb.exe\" -s 192.168.1.5:5555 uninstall a.b");
+    CHECK(AdbPath(folder) == "C:\\Tools\\adb\\adb.exe");
+    CHECK(AaptPath(folder) == "C:\\Tools\\adb\\aapt.exe");
+}
+
+TEST_CASE("Arguments are quoted as the tool's C runtime reads them back") {
+    struct Case {
+        const char* argument;
+        const char* quoted;
+    };
+    const Case cases[] = {
+        {"R58M40ABCDE", "R58M40ABCDE"},
+        {"my phone", "\"my phone\""},
+        {"", "\"\""},
+        {"a\"b", "\"a\\\"b\""},
+        {"end\\", "end\\"},
+        {"two words\\", "\"two words\\\\\""},
+        {"x\\\"y", "\"x\\\\\\\"y\""},
+    };
+    for (const auto& c : cases) {
+        CAPTURE(c.argument);
+        CHECK(QuoteArgument(c.argument) == c.quoted);
+    }
 }
 
 TEST_CASE("A device line says device but not devices") {

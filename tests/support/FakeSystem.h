@@ -7,6 +7,7 @@
 #include "device/ToolRunner.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -101,36 +102,65 @@ public:
     std::string DecimalSeparator() override { return "."; }
 };
 
-// Console tools that answer from a script: each command line gets the output of the first rule
-// whose text it contains. A command that no rule names can't be started.
+// Console tools that answer from a script: each command line gets the answer of the first rule
+// whose text it contains. A command that no rule names can't be started. Runs take the
+// rule's time: RunAll reports progress every 100 ms of it, as the window's runner does.
 class ScriptedTools : public IToolRunner {
 public:
     struct Rule {
         std::string contains;
         std::string output;
+        std::string errors;
         bool starts = true;
+        unsigned ms = 0;
     };
     std::vector<Rule> rules;
     std::vector<std::string> calls;
+    std::vector<std::size_t> batchSizes; // how many commands each RunAll started at once
     std::function<void(const std::string& commandLine)> whileRunning; // what happens meanwhile
 
     ScriptedTools& On(const std::string& contains, const std::string& output, bool starts = true) {
-        rules.push_back(Rule{contains, output, starts});
+        rules.push_back(Rule{contains, output, std::string(), starts, 0});
         return *this;
     }
-    bool Run(const std::string& commandLine, std::string& output) override {
-        calls.push_back(commandLine);
-        if (whileRunning)
-            whileRunning(commandLine);
-        for (const Rule& rule : rules) {
-            if (commandLine.find(rule.contains) != std::string::npos) {
-                if (!rule.starts)
-                    return false;
-                output = rule.output;
-                return true;
+    ScriptedTools& OnErrors(const std::string& contains, const std::string& output, const std::string& errors,
+                            unsigned ms = 0) {
+        rules.push_back(Rule{contains, output, errors, true, ms});
+        return *this;
+    }
+    void RunAll(std::vector<ToolRun>& runs, const ToolProgress& progress) override {
+        batchSizes.push_back(runs.size());
+        unsigned longest = 0;
+        std::vector<unsigned> durations;
+        for (ToolRun& run : runs) {
+            calls.push_back(run.commandLine);
+            if (whileRunning)
+                whileRunning(run.commandLine);
+            unsigned ms = 0;
+            run.started = false;
+            for (const Rule& rule : rules) {
+                if (run.commandLine.find(rule.contains) != std::string::npos) {
+                    run.started = rule.starts;
+                    run.finished = rule.starts;
+                    if (rule.starts) {
+                        run.output = rule.output;
+                        run.errors = rule.errors;
+                        ms = rule.ms;
+                    }
+                    break;
+                }
             }
+            durations.push_back(ms);
+            longest = std::max(longest, ms);
         }
-        return false;
+        if (!progress)
+            return;
+        for (unsigned t = 100; t <= longest; t += 100) {
+            std::size_t done = 0;
+            for (unsigned d : durations)
+                done += d <= t;
+            progress(t, done);
+        }
     }
 };
 
@@ -138,6 +168,7 @@ public:
 class RecordingPhoneView : public IPhoneView {
 public:
     std::vector<std::string> events;
+    std::string details; // of the last reason shown
     bool closed = false;
 
     static const char* Name(StatusColor color) {
@@ -154,6 +185,10 @@ public:
         events.push_back(std::string(Name(color)) + ":" + text);
     }
     void ShowDriverHint(bool shown) override { events.push_back(shown ? "hint shown" : "hint hidden"); }
+    void ShowReason(const std::string& text, const std::string& moreDetails) override {
+        events.push_back("reason:" + text);
+        details = moreDetails;
+    }
     void SetBusy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
     void InstallSucceeded() override { events.push_back("countdown"); }
     bool IsClosed() override { return closed; }

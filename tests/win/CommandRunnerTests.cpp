@@ -78,3 +78,38 @@ TEST_CASE("Window messages are dispatched while the tool runs") {
     CHECK(output == "done");
     CHECK(pumps >= 3);
 }
+
+TEST_CASE("Several programs run at once, each with its own two streams") {
+    std::vector<ToolRun> runs(3);
+    runs[0].commandLine = Emit("--sleep 800 --text one --stderr err1");
+    runs[1].commandLine = Emit("--text two --sleep 800 --stderr err2");
+    runs[2].commandLine = "\"C:\\no such folder\\nothing.exe\"";
+    std::vector<std::size_t> finishedSeen;
+    const DWORD start = GetTickCount();
+    RunConsolePrograms(runs, nullptr, nullptr, [&](unsigned, std::size_t finished) { finishedSeen.push_back(finished); });
+    const DWORD elapsed = GetTickCount() - start;
+    CHECK(runs[0].started);
+    CHECK(runs[0].finished);
+    CHECK(runs[0].output == "one");
+    CHECK(runs[0].errors == "err1");
+    CHECK(runs[1].output == "two");
+    CHECK(runs[1].errors == "err2");
+    CHECK_FALSE(runs[2].started);
+    CHECK(elapsed < 1500); // together, not one after the other
+    REQUIRE_FALSE(finishedSeen.empty());
+    CHECK(finishedSeen.back() == 2);
+}
+
+TEST_CASE("A wait that is given up ends the programs still running") {
+    std::vector<ToolRun> runs(2);
+    runs[0].commandLine = Emit("--text quick");
+    runs[1].commandLine = Emit("--text started --sleep 600000");
+    const DWORD start = GetTickCount();
+    RunConsolePrograms(runs, nullptr, [&] { return GetTickCount() - start > 300; }, nullptr);
+    CHECK(GetTickCount() - start < 2500);
+    CHECK(runs[0].finished);
+    CHECK(runs[0].output == "quick");
+    CHECK(runs[1].started);
+    CHECK_FALSE(runs[1].finished);
+    CHECK(runs[1].output == "started"); // what it wrote before it was ended
+}

@@ -57,7 +57,7 @@ TEST_CASE("The sample package shows its facts through the aapt stand-in") {
     CHECK(log == "\"" + program.ToolsFolder() + "aapt.exe\" dump badging \"" + SamplePath() + "\"\r\n");
 }
 
-TEST_CASE("Without the tool: the size, unknown facts, and no error") {
+TEST_CASE("Without the tool: the size, unknown facts, no error, and the status line says why") {
     ProgramFolder program(false);
     FormHarness h(program);
     TfrmMain& f = *h;
@@ -70,8 +70,15 @@ TEST_CASE("Without the tool: the size, unknown facts, and no error") {
         CHECK(h.Text(field) == kUnknown);
     CHECK(f.ShowsPlaceholderIcon());
     CHECK(h.Text(f.txtPermissionInfo).empty());
-    CHECK(h.Text(f.lblHintInfo) == kReadyText);
+    CHECK(h.Text(f.lblHintInfo) == "找不到aapt.exe，请把它放进程序所在的adb文件夹。");
+    CHECK(f.GetFontColor(f.lblHintInfo) == kRed);
+    CHECK(Visible(f.lblReason));
+    CHECK(h.Text(f.lblReason) == program.ToolsFolder()); // the folder it belongs in
     CHECK_FALSE(Visible(f.lblDownHint));
+    // The Open button's status line keeps saying it.
+    h.chooserAnswers = {SamplePath()};
+    SendMessageA(f.btnOpenApk, BM_CLICK, 0, 0);
+    CHECK(h.Text(f.lblHintInfo) == "找不到aapt.exe，请把它放进程序所在的adb文件夹。");
 }
 
 TEST_CASE("A package that can't be opened is reported and the tool is not run") {

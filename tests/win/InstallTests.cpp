@@ -3,6 +3,7 @@
 namespace {
 
 const char* const kNoDevice = "未连接手机或驱动未安装好。请确认手机已连接上电脑!并安装好正确的驱动！";
+const char* const kUnauthorized = "手机尚未允许此电脑调试：请在手机上点“允许”（勾选“始终允许”）后重试。";
 
 std::string SamplePath() { return TestPath(VARNEL_SAMPLE_APK_PATH); }
 
@@ -42,7 +43,7 @@ TEST_CASE("Install outcomes by what adb says") {
         {"fail", "程序安装失败！", kRed, false, true},
         {"nodevice", kNoDevice, kRed, true, false},
         {"empty", kNoDevice, kRed, true, false},
-        {"unauthorized", kNoDevice, kRed, true, false},
+        {"unauthorized", kUnauthorized, kRed, false, false},
     };
     ScopedEnvironment fast("VARNEL_ADB_DELAY_MS", "0");
     for (const auto& c : cases) {
@@ -79,8 +80,17 @@ TEST_CASE("Install without a package, or without adb") {
     FormHarness bare(noTools);
     Choose(bare, SamplePath());
     SendMessageA(bare->btnInstall, BM_CLICK, 0, 0);
+    CHECK(bare.Text(bare->lblHintInfo) == "找不到adb.exe，请把它放进程序所在的adb文件夹。");
+    CHECK(bare.Text(bare->lblReason) == noTools.Folder() + "adb\\");
+    CHECK_FALSE(Visible(bare->lblDownHint));
+
+    // An adb.exe that is there but can't be started: no listing, so no phone.
+    CreateDirectoryA((noTools.Folder() + "adb").c_str(), nullptr);
+    WriteTextFile(noTools.Folder() + "adb\\adb.exe", "not a program");
+    SendMessageA(bare->btnInstall, BM_CLICK, 0, 0);
     CHECK(bare.Text(bare->lblHintInfo) == kNoDevice);
     CHECK(Visible(bare->lblDownHint));
+    CHECK_FALSE(Visible(bare->lblReason));
 }
 
 TEST_CASE("A file name with Chinese characters is installed from a temporary copy") {

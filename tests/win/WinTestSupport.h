@@ -132,6 +132,7 @@ struct FormHarness {
     std::vector<std::string> errors;
     std::vector<std::string> chooserAnswers; // each call takes the next; "" means cancel
     std::vector<std::string> openedAddresses;
+    std::vector<std::string> shownDetails;
     int terminateRequests = 0;
     std::unique_ptr<TfrmMain> form;
 
@@ -162,6 +163,7 @@ private:
         };
         seams.openBrowser = [this](const std::string& address) { openedAddresses.push_back(address); };
         seams.terminateApplication = [this] { ++terminateRequests; };
+        seams.showDetails = [this](const std::string& text) { shownDetails.push_back(text); };
         form = TfrmMain::Create(GetModuleHandleA(nullptr), seams);
     }
 };

@@ -66,8 +66,21 @@ inline std::string WithCrLf(const std::string& text) {
     return out;
 }
 
-// Appends one line to a log beside the program, so tests can see what the tool was asked.
-inline void LogCommandLine(const char* logName) {
-    std::ofstream log(OwnFolder() + logName, std::ios::binary | std::ios::app);
-    log << GetCommandLineA() << "\r\n";
+// Appends one line to a log beside the program. Several copies of a stand-in run at once (one
+// per phone), so the lines are written one at a time under a lock.
+inline void AppendLine(const char* logName, const std::string& line) {
+    HANDLE lock = CreateMutexA(nullptr, FALSE, "Local\\VarnelStandinLog");
+    if (lock != nullptr)
+        WaitForSingleObject(lock, 5000);
+    {
+        std::ofstream log(OwnFolder() + logName, std::ios::binary | std::ios::app);
+        log << line << "\r\n";
+    }
+    if (lock != nullptr) {
+        ReleaseMutex(lock);
+        CloseHandle(lock);
+    }
 }
+
+// Logs the command line, so tests can see what the tool was asked.
+inline void LogCommandLine(const char* logName) { AppendLine(logName, GetCommandLineA()); }
