@@ -4,7 +4,8 @@
 # under Wine, as a double-click on the package in Explorer would. Without an X display it runs
 # inside Xvfb in a Wine virtual desktop and saves a screenshot, build/win/varnel-screenshot.png.
 # Our aapt.exe reads the package; the adb stand-in plays an attached phone (choose its scenario
-# with VARNEL_ADB_SCENARIO, see README).
+# with VARNEL_ADB_SCENARIO or VARNEL_ADB_SCRIPT, see README). VARNEL_PRESS_INSTALL=1 presses the
+# install button once the window is up, so the screenshot shows how the install ended.
 set -eu
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -38,6 +39,12 @@ fi
 varnel_xvfb_start "$build"
 shot="$build/varnel-screenshot.png"
 "$wine_run" "$build" explorer /desktop=Varnel,1024x768 "$shellopen" "$exe" "$winapk" >/dev/null 2>&1 &
+if [ -n "${VARNEL_PRESS_INSTALL:-}" ]; then
+    sleep 5
+    # On the window's own desktop, where it can be found.
+    "$wine_run" "$build" explorer /desktop=Varnel,1024x768 "$(winepath -w "$build/tools/pressinstall.exe" 2>/dev/null)" \
+        >/dev/null 2>&1 || true
+fi
 sleep "${VARNEL_SCREENSHOT_DELAY:-8}"
 xwd -root -silent | convert xwd:- "$shot"
 wineserver -k 2>/dev/null || true
