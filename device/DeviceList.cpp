@@ -6,16 +6,6 @@ namespace {
 
 const char* const kHeading = "List of devices attached";
 
-std::string Trim(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 // The state of the padded `-l` form ends where the key:value fields begin.
 std::string StateBeforeFields(const std::string& rest) {
     static const char* const kFields[] = {" usb:", " product:", " model:", " device:", " transport_id:"};
@@ -25,7 +15,7 @@ std::string StateBeforeFields(const std::string& rest) {
         if (at != std::string::npos && at < end)
             end = at;
     }
-    return Trim(rest.substr(0, end));
+    return TrimControls(rest.substr(0, end));
 }
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
@@ -54,7 +44,7 @@ std::vector<Phone> ReadDeviceList(const std::string& output) {
         const auto tab = line.find('\t');
         if (tab != std::string::npos) {
             phone.serial = line.substr(0, tab);
-            phone.state = Trim(line.substr(tab + 1));
+            phone.state = TrimControls(line.substr(tab + 1));
         } else {
             const auto blank = line.find(' ');
             if (blank == std::string::npos)

@@ -1,5 +1,6 @@
 #include "device/SystemWin.h"
 
+#include "device/TextSplit.h"
 #include "device/Win32Handles.h"
 
 #include <objbase.h>
@@ -34,16 +35,6 @@ void ThrowFileOpenError(const std::string& path, DWORD code) {
 }
 
 namespace {
-
-std::string TrimControls(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
-        --end;
-    return text.substr(begin, end - begin);
-}
 
 std::string LocaleText(LCTYPE type, const char* fallback) {
     char buffer[16] = {};

@@ -20,3 +20,13 @@ StringList SplitText(const std::string& text, const std::string& delimiter) {
     pieces.push_back(text.substr(start));
     return pieces;
 }
+
+std::string TrimControls(const std::string& text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
+        --end;
+    return text.substr(begin, end - begin);
+}
