@@ -8,6 +8,8 @@
 
 namespace {
 
+const char* const kChangedText = "安装包文件在打开之后被改动了，请重新打开它。";
+
 std::string ShownFile(const std::string& name) {
     std::string shown;
     for (char c : name) {
@@ -92,15 +94,14 @@ void ExtractMemberToFile(TZipReader& reader, const std::string& member, std::uin
     } discarder{folder, file};
 
     const std::string shown = ShownFile(member);
-    const char* const changed = "安装包文件在打开之后被改动了，请重新打开它。";
     std::ptrdiff_t index = -1;
     try {
         index = reader.FindEntry(member);
     } catch (const EZipReaderException&) {
-        throw BundleError(changed);
+        throw BundleError(kChangedText);
     }
     if (index < 0 || reader.Entry(static_cast<std::size_t>(index)).EffectiveUncompressedSize() != size)
-        throw BundleError(changed);
+        throw BundleError(kChangedText);
     TFileWriteStream stream;
     if (!stream.Create(file))
         throw BundleError("无法建立临时文件 " + file + "。");
@@ -151,6 +152,9 @@ void OpenedBundle::ExtractAll(const std::vector<Wanted>& wanted) {
     }
     if (missing.empty())
         return;
+    // The reader notices a changed file by its time, which some file systems keep in whole seconds.
+    if (system_.FileSize(path_) != info_.fileSize)
+        throw BundleError(kChangedText);
     std::uint64_t free = 0;
     if (system_.FreeDiskSpace(folder_.Path(), free) &&
         (needed > free || free - needed < kFreeSpaceReserve))
