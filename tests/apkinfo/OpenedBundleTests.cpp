@@ -171,6 +171,29 @@ TEST_CASE("Too little room on the disk stops before anything is written") {
     CHECK(scratch.Listing().empty());
 }
 
+#ifndef _WIN32
+TEST_CASE("A disk that fills up during an extraction is reported as such") {
+    // /dev/full fails every write as a full disk does; the free space beforehand looked fine.
+    Scratch scratch("full");
+    BundleFolder folder(scratch.system);
+    TZipReader reader;
+    reader.SetZipName(Bundle("bundle.xapk"));
+    const std::string member = "Android\\obb\\org.varnel.bundle\\main.7.org.varnel.bundle.obb";
+    try {
+        ExtractMemberToFile(reader, member, 300000, false, folder, "/dev/full");
+        FAIL("extracted");
+    } catch (const BundleError& error) {
+        CHECK(std::string(error.what()) == "无法写入临时文件 /dev/full，磁盘可能已满。");
+    }
+    // The same member into a file of the folder's own comes out whole.
+    const std::string file = folder.NewFile("obb", ".obb");
+    ExtractMemberToFile(reader, member, 300000, false, folder, file);
+    CHECK(fs::file_size(file) == 300000);
+    CHECK_THROWS_AS(ExtractMemberToFile(reader, member, 300000, true, folder, folder.NewFile("piece", ".apk")),
+                    BundleError); // an OBB is no APK
+}
+#endif
+
 TEST_CASE("A bundle changed while on show is not installed from") {
     Scratch scratch("changed");
     const std::string copy = scratch.folder + "copy.xapk";
