@@ -1,10 +1,12 @@
 #include "apkinfo/OpenedBundle.h"
 
 #include "apkinfo/PackageIcon.h"
+#include "zip/Crc32.h"
 #include "zip/Streams.h"
 #include "zip/ZipErrors.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -80,8 +82,8 @@ void BundleFolder::Discard(const std::string& file) {
     files_.erase(found);
 }
 
-void ExtractMemberToFile(TZipReader& reader, const std::string& member, std::uint64_t size, bool expectApk,
-                         BundleFolder& folder, const std::string& file) {
+std::uint32_t ExtractMemberToFile(TZipReader& reader, const std::string& member, std::uint64_t size, bool expectApk,
+                                  BundleFolder& folder, const std::string& file, CrcCheck check) {
     // Whatever goes wrong below, the file goes.
     struct Discarder {
         BundleFolder& folder;
@@ -102,6 +104,12 @@ void ExtractMemberToFile(TZipReader& reader, const std::string& member, std::uin
     }
     if (index < 0 || reader.Entry(static_cast<std::size_t>(index)).EffectiveUncompressedSize() != size)
         throw BundleError(kChangedText);
+    const std::uint32_t crc = reader.Entry(static_cast<std::size_t>(index)).Crc32;
+    struct VerifyScope {
+        TZipReader& reader;
+        ~VerifyScope() { reader.VerifyCrc = true; }
+    } verifyScope{reader};
+    reader.VerifyCrc = check == CrcCheck::Now;
     TFileWriteStream stream;
     if (!stream.Create(file))
         throw BundleError("无法建立临时文件 " + file + "。");
@@ -127,6 +135,24 @@ void ExtractMemberToFile(TZipReader& reader, const std::string& member, std::uin
     if (expectApk && (stream.HeadLength() < 4 || !std::equal(kZipStart, kZipStart + 4, stream.Head())))
         throw BundleError("安装包里的文件 " + shown + " 不是 APK（可能是加密的）。");
     discarder.keep = true;
+    return crc;
+}
+
+void CheckFileCrc(const std::string& file, std::uint32_t crc, const std::string& member) {
+    std::FILE* stream = std::fopen(file.c_str(), "rb");
+    if (stream == nullptr)
+        throw BundleError("无法读取临时文件 " + file + "。");
+    std::vector<std::uint8_t> buffer(std::size_t(1) << 18);
+    std::uint32_t running = 0xFFFFFFFFu;
+    std::size_t n = 0;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), stream)) > 0)
+        running = UpdateCrc32(running, buffer.data(), n);
+    const bool failed = std::ferror(stream) != 0;
+    std::fclose(stream);
+    if (failed)
+        throw BundleError("无法读取临时文件 " + file + "。");
+    if (~running != crc)
+        throw BundleError("安装包里的文件 " + ShownFile(member) + " 已损坏（数据与校验不符）。");
 }
 
 OpenedBundle::OpenedBundle(const std::string& path, PackageFileKind kind, ISystem& system,
@@ -134,11 +160,11 @@ OpenedBundle::OpenedBundle(const std::string& path, PackageFileKind kind, ISyste
     : path_(path), system_(system), reader_(platform), info_(ReadBundle(path, kind, platform)), folder_(system) {
     reader_.SetZipName(path_);
     const Wanted base{info_.ShowMember(), info_.ShowMemberSize(), true};
-    ExtractAll({base});
+    ExtractAll({base}, CrcCheck::Later);
     basePath_ = extracted_.at(base.member);
 }
 
-void OpenedBundle::ExtractAll(const std::vector<Wanted>& wanted) {
+void OpenedBundle::ExtractAll(const std::vector<Wanted>& wanted, CrcCheck check) {
     std::uint64_t needed = 0;
     std::vector<const Wanted*> missing;
     for (const Wanted& item : wanted) {
@@ -149,6 +175,14 @@ void OpenedBundle::ExtractAll(const std::vector<Wanted>& wanted) {
             continue;
         missing.push_back(&item);
         needed = item.size > UINT64_MAX - needed ? UINT64_MAX : needed + item.size;
+    }
+    // What came out unchecked is checked the first time it is asked for again.
+    for (const Wanted& item : wanted) {
+        const auto unchecked = unchecked_.find(item.member);
+        if (unchecked != unchecked_.end() && check == CrcCheck::Now) {
+            CheckFileCrc(extracted_.at(item.member), unchecked->second, item.member);
+            unchecked_.erase(unchecked);
+        }
     }
     if (missing.empty())
         return;
@@ -162,8 +196,10 @@ void OpenedBundle::ExtractAll(const std::vector<Wanted>& wanted) {
                           Megabytes(free) + " 可用。");
     for (const Wanted* item : missing) {
         const std::string file = folder_.NewFile(item->apk ? "piece" : "obb", item->apk ? ".apk" : ".obb");
-        ExtractMemberToFile(reader_, item->member, item->size, item->apk, folder_, file);
+        const std::uint32_t crc = ExtractMemberToFile(reader_, item->member, item->size, item->apk, folder_, file, check);
         extracted_[item->member] = file;
+        if (check == CrcCheck::Later)
+            unchecked_[item->member] = crc;
         extractedBytes_ += item->size;
     }
 }

@@ -37,16 +37,25 @@ private:
     int count_ = 0;
 };
 
+// When a member's bytes are checked against its CRC-32: as they come out, or later by the caller
+// (CheckFileCrc), so that the first look at a large base costs no more than copying it.
+enum class CrcCheck { Now, Later };
+
 // Streams one member of the archive into a new file, `size` bytes as the directory claimed,
 // through a small buffer. The file is removed again when the extraction fails: a damaged member,
 // a full disk, or an archive changed since it was read all raise BundleError. `expectApk` also
-// refuses a member that doesn't start as an APK does.
-void ExtractMemberToFile(TZipReader& reader, const std::string& member, std::uint64_t size, bool expectApk,
-                         BundleFolder& folder, const std::string& file);
+// refuses a member that doesn't start as an APK does. Returns the CRC-32 the archive states.
+std::uint32_t ExtractMemberToFile(TZipReader& reader, const std::string& member, std::uint64_t size, bool expectApk,
+                                  BundleFolder& folder, const std::string& file, CrcCheck check = CrcCheck::Now);
+
+// Raises BundleError naming `member` unless the file's CRC-32 is `crc`.
+void CheckFileCrc(const std::string& file, std::uint32_t crc, const std::string& member);
 
 // A bundle on show: what it holds, its temporary folder, and the APKs taken out of it so far. The
 // constructor reads the bundle and extracts the member the window inspects (the base); the rest
 // comes out when an install asks for it, each member once. Everything it extracted goes with it.
+// The base is checked against its CRC-32 when an install first asks for it, not at opening: a
+// damaged base is refused then, before anything goes to a phone.
 //
 // The window keeps one while the bundle is on show, from the opening to the next package or the
 // window's end, and installs from it; the platform's message pump runs during extractions.
@@ -82,7 +91,7 @@ private:
         std::uint64_t size;
         bool apk;
     };
-    void ExtractAll(const std::vector<Wanted>& wanted);
+    void ExtractAll(const std::vector<Wanted>& wanted, CrcCheck check = CrcCheck::Now);
     const std::string& FileOf(const Wanted& wanted);
 
     std::string path_;
@@ -91,6 +100,7 @@ private:
     BundleInfo info_;
     BundleFolder folder_;
     std::map<std::string, std::string> extracted_; // member -> file
+    std::map<std::string, std::uint32_t> unchecked_; // member -> the CRC-32 its file must have
     std::string basePath_;
     std::uint64_t extractedBytes_ = 0;
 };

@@ -68,7 +68,12 @@ bool TFileWriteStream::Create(const std::string& path) {
     position_ = 0;
     size_ = 0;
     file_ = std::fopen(path.c_str(), "wb");
-    return file_ != nullptr;
+    if (file_ == nullptr)
+        return false;
+    // The reader hands over pieces of 32 KiB; a small library buffer would only split each write
+    // in two.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
+    return true;
 }
 
 bool TFileWriteStream::Close() {

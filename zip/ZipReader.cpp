@@ -107,7 +107,8 @@ public:
             throw EBiggerThanUncompressed();
         if (target.Write(data, size) < size)
             throw ECantWriteUCF();
-        reader_.runningCrc_ = UpdateCrc32(reader_.runningCrc_, data, size);
+        if (reader_.VerifyCrc)
+            reader_.runningCrc_ = UpdateCrc32(reader_.runningCrc_, data, size);
         produced_ += size;
         reader_.totalProduced_ += size;
         if (reader_.OnFilePercentDone)
@@ -758,7 +759,7 @@ TZipReader::TEntryResult TZipReader::ExtractEntry(size_t index) {
     }
 
     const uint32_t finalCrc = ~runningCrc_;
-    if (known && finalCrc == header.Crc32)
+    if (known && (finalCrc == header.Crc32 || !VerifyCrc))
         return succeed();
     if (membersToDo_ > 0)
         --membersToDo_;
