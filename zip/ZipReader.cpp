@@ -119,12 +119,15 @@ public:
 
     // Method 0: the bytes as stored, in pieces.
     void CopyStored() {
+        if (remaining_ == 0)
+            return;
+        std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kZipStoredPieceSize, remaining_)));
         while (remaining_ > 0) {
             reader_.Checkpoint(true);
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(kZipPieceSize, remaining_));
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), remaining_));
             remaining_ -= n;
-            ReadExactly(reader_.outputBuffer_.data(), n);
-            FlushOutput(reader_.outputBuffer_.data(), n);
+            ReadExactly(buffer.data(), n);
+            FlushOutput(buffer.data(), n);
         }
     }
 
