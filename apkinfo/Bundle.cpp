@@ -16,7 +16,8 @@ const char* const kDamaged = "安装包文件已损坏，无法读取。";
 const char* const kNoBase = "安装包里找不到基础 APK，无法显示和安装。";
 const char* const kTwoBases = "安装包里有不止一个基础 APK，无法确定安装哪一个。";
 const char* const kMixedPackages = "安装包里的文件属于不同的应用：";
-const char* const kEncryptedApkm = "这个 .apkm 文件是加密的旧格式（2021 年以前的 APKMirror 文件），无法读取，请重新下载新版本。";
+const char* const kEncryptedApkm =
+    "这个 .apkm 文件是加密的旧格式（2021 年以前的 APKMirror 文件），无法读取，请重新下载新版本。";
 const char* const kBadManifest = " 不是有效的 JSON，安装包已损坏。";
 const char* const kHugeManifest = " 大得不正常（超过 1 MB），不予读取。";
 const char* const kBadPackageName = "安装包清单里的包名不合规，无法安装。";
@@ -54,7 +55,9 @@ bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
+bool StartsWith(const std::string& text, const std::string& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
 
 // The last part of a path, '/' or '\' separated.
 std::string BaseName(const std::string& path) {
@@ -76,7 +79,9 @@ std::string Shown(const std::string& name) {
     return shown;
 }
 
-[[noreturn]] void Fail(const std::string& message) { throw BundleError(message); }
+[[noreturn]] void Fail(const std::string& message) {
+    throw BundleError(message);
+}
 
 [[noreturn]] void FailMissing(const std::string& name) {
     Fail("安装包清单列出的文件 " + Shown(name) + " 不在安装包里，安装包不完整。");
@@ -124,7 +129,9 @@ bool IsPlainFileName(const std::string& name) {
     return true;
 }
 
-bool SameAscii(const std::string& a, const std::string& b) { return LowerSlashes(a) == LowerSlashes(b); }
+bool SameAscii(const std::string& a, const std::string& b) {
+    return LowerSlashes(a) == LowerSlashes(b);
+}
 
 // Nesting deeper than any real manifest is refused before the parser sees it.
 bool NestingWithin(const std::string& text, int most) {
@@ -282,7 +289,8 @@ private:
         if (member.method == 0 && member.size != member.compressed)
             FailClaim(member);
         // DEFLATE gives at most about 1032 bytes for one.
-        if (member.method == 8 && member.compressed < (UINT64_MAX >> 11) && member.size > member.compressed * 1032 + 65536)
+        if (member.method == 8 && member.compressed < (UINT64_MAX >> 11) &&
+            member.size > member.compressed * 1032 + 65536)
             FailClaim(member);
     }
 
@@ -403,7 +411,8 @@ private:
                 const std::size_t dash = stem.find('-');
                 SplitApk split;
                 split.module = dash == std::string::npos ? stem : stem.substr(0, dash);
-                const std::string suffix = dash == std::string::npos ? std::string() : LowerSlashes(stem.substr(dash + 1));
+                const std::string suffix =
+                    dash == std::string::npos ? std::string() : LowerSlashes(stem.substr(dash + 1));
                 if (suffix == "master")
                     split.kind = split.module == kBaseModule ? SplitKind::Base : SplitKind::Feature;
                 else

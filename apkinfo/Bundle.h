@@ -80,8 +80,8 @@ extern const char* const kNoBase;
 extern const char* const kTwoBases;
 extern const char* const kMixedPackages; // followed by the two names
 extern const char* const kEncryptedApkm;
-extern const char* const kBadManifest;   // the manifest's name is put in front
-extern const char* const kHugeManifest;  // the manifest's name is put in front
+extern const char* const kBadManifest;  // the manifest's name is put in front
+extern const char* const kHugeManifest; // the manifest's name is put in front
 extern const char* const kBadPackageName;
 extern const char* const kTooManyPieces;
 extern const char* const kObbWithoutPackage;

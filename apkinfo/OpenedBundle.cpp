@@ -25,7 +25,9 @@ std::string ShownFile(const std::string& name) {
     return shown;
 }
 
-std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
+std::string Megabytes(std::uint64_t bytes) {
+    return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB";
+}
 
 // "{6B29FC40-CA47-101B-B31D-00DD010662DA}" -> "6B29FC40-CA47-101B-B31D-00DD010662DA".
 std::string WithoutBraces(const std::string& guid) {
@@ -155,8 +157,7 @@ void CheckFileCrc(const std::string& file, std::uint32_t crc, const std::string&
         throw BundleError("安装包里的文件 " + ShownFile(member) + " 已损坏（数据与校验不符）。");
 }
 
-OpenedBundle::OpenedBundle(const std::string& path, PackageFileKind kind, ISystem& system,
-                           const TZipPlatform& platform)
+OpenedBundle::OpenedBundle(const std::string& path, PackageFileKind kind, ISystem& system, const TZipPlatform& platform)
     : path_(path), system_(system), reader_(platform), info_(ReadBundle(path, kind, platform)), folder_(system) {
     reader_.SetZipName(path_);
     const Wanted base{info_.ShowMember(), info_.ShowMemberSize(), true};
@@ -170,8 +171,8 @@ void OpenedBundle::ExtractAll(const std::vector<Wanted>& wanted, CrcCheck check)
     for (const Wanted& item : wanted) {
         if (extracted_.count(item.member) != 0)
             continue;
-        if (std::find_if(missing.begin(), missing.end(), [&item](const Wanted* w) { return w->member == item.member; }) !=
-            missing.end())
+        if (std::find_if(missing.begin(), missing.end(),
+                         [&item](const Wanted* w) { return w->member == item.member; }) != missing.end())
             continue;
         missing.push_back(&item);
         needed = item.size > UINT64_MAX - needed ? UINT64_MAX : needed + item.size;
@@ -190,13 +191,13 @@ void OpenedBundle::ExtractAll(const std::vector<Wanted>& wanted, CrcCheck check)
     if (system_.FileSize(path_) != info_.fileSize)
         throw BundleError(kChangedText);
     std::uint64_t free = 0;
-    if (system_.FreeDiskSpace(folder_.Path(), free) &&
-        (needed > free || free - needed < kFreeSpaceReserve))
+    if (system_.FreeDiskSpace(folder_.Path(), free) && (needed > free || free - needed < kFreeSpaceReserve))
         throw BundleError("临时文件夹所在的磁盘空间不足：需要 " + Megabytes(needed + kFreeSpaceReserve) + "，只有 " +
                           Megabytes(free) + " 可用。");
     for (const Wanted* item : missing) {
         const std::string file = folder_.NewFile(item->apk ? "piece" : "obb", item->apk ? ".apk" : ".obb");
-        const std::uint32_t crc = ExtractMemberToFile(reader_, item->member, item->size, item->apk, folder_, file, check);
+        const std::uint32_t crc =
+            ExtractMemberToFile(reader_, item->member, item->size, item->apk, folder_, file, check);
         extracted_[item->member] = file;
         if (check == CrcCheck::Later)
             unchecked_[item->member] = crc;
@@ -204,7 +205,9 @@ void OpenedBundle::ExtractAll(const std::vector<Wanted>& wanted, CrcCheck check)
     }
 }
 
-const std::string& OpenedBundle::FileOf(const Wanted& wanted) { return extracted_.at(wanted.member); }
+const std::string& OpenedBundle::FileOf(const Wanted& wanted) {
+    return extracted_.at(wanted.member);
+}
 
 std::vector<std::string> OpenedBundle::PieceFiles(const std::vector<std::string>& members) {
     std::vector<Wanted> wanted;

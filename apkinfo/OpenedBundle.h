@@ -99,7 +99,7 @@ private:
     TZipReader reader_;
     BundleInfo info_;
     BundleFolder folder_;
-    std::map<std::string, std::string> extracted_; // member -> file
+    std::map<std::string, std::string> extracted_;   // member -> file
     std::map<std::string, std::uint32_t> unchecked_; // member -> the CRC-32 its file must have
     std::string basePath_;
     std::uint64_t extractedBytes_ = 0;

@@ -12,8 +12,14 @@ struct AbiSpelling {
 };
 
 const AbiSpelling kAbis[] = {
-    {"arm64_v8a", "arm64-v8a"}, {"armeabi_v7a", "armeabi-v7a"}, {"armeabi", "armeabi"}, {"x86_64", "x86_64"},
-    {"x86", "x86"},             {"riscv64", "riscv64"},         {"mips64", "mips64"},   {"mips", "mips"},
+    {"arm64_v8a", "arm64-v8a"},
+    {"armeabi_v7a", "armeabi-v7a"},
+    {"armeabi", "armeabi"},
+    {"x86_64", "x86_64"},
+    {"x86", "x86"},
+    {"riscv64", "riscv64"},
+    {"mips64", "mips64"},
+    {"mips", "mips"},
 };
 
 struct Bucket {
@@ -25,8 +31,12 @@ const Bucket kBuckets[] = {
     {"ldpi", 120}, {"mdpi", 160}, {"tvdpi", 213}, {"hdpi", 240}, {"xhdpi", 320}, {"xxhdpi", 480}, {"xxxhdpi", 640},
 };
 
-bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLower(char c) {
+    return c >= 'a' && c <= 'z';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // "xxhdpi_v4" and "xxhdpi-v4" are the bucket with the platform version aapt adds to it.
 std::string WithoutVersion(const std::string& qualifier) {

@@ -14,7 +14,7 @@ enum class SplitKind {
 };
 
 struct SplitApk {
-    std::string name;   // what the owner knows the piece by (a bundle: its member name)
+    std::string name; // what the owner knows the piece by (a bundle: its member name)
     SplitKind kind = SplitKind::OtherConfig;
     std::string config; // Abi: the phone's spelling ("arm64-v8a"); Density: the bucket ("xxhdpi");
                         // Language: the language code ("zh"); OtherConfig: the qualifier as written

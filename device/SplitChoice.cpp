@@ -126,7 +126,8 @@ SplitChoice ChooseSplits(const std::vector<SplitApk>& pieces, const std::vector<
             if (rank > bestRank)
                 continue;
             if (rank == bestRank) {
-                const long penalty = standalone.density.empty() ? LONG_MAX : DensityPenalty(standalone.density, density);
+                const long penalty =
+                    standalone.density.empty() ? LONG_MAX : DensityPenalty(standalone.density, density);
                 const long bestPenalty = best->density.empty() ? LONG_MAX : DensityPenalty(best->density, density);
                 if (penalty >= bestPenalty)
                     continue;

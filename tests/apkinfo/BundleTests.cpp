@@ -7,7 +7,9 @@
 #include <doctest/doctest.h>
 
 namespace {
-bool GbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+bool GbkLeadByte(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
 } // namespace
 
 TEST_CASE("Package files by their extension") {
@@ -122,8 +124,8 @@ TEST_CASE("Each layout read as its source lays it out") {
         const char* obb; // where the one OBB goes, or ""
     };
     const Case cases[] = {
-        {"bundle.apks", "", -1, -1, kAllPieces, "splits\\base-master.apk", "arm64-v8a/xxhdpi armeabi-v7a/hdpi x86_64/xhdpi",
-         false, ""},
+        {"bundle.apks", "", -1, -1, kAllPieces, "splits\\base-master.apk",
+         "arm64-v8a/xxhdpi armeabi-v7a/hdpi x86_64/xhdpi", false, ""},
         {"bundle.xapk", "org.varnel.bundle", 7, 21, kAllPieces, "org.varnel.bundle.apk", "", false, kObbOnPhone},
         {"bundle.apkm", "org.varnel.bundle", 7, 21, kAllPieces, "base.apk", "", false, ""},
         {"sai.apks", "", -1, -1, kAllPieces, "base.apk", "", false, ""},

@@ -22,7 +22,9 @@ std::string Bundle(const std::string& name) {
 #endif
 }
 
-std::string Piece(const std::string& name) { return Bundle("pieces") + (fs::path::preferred_separator == '\\' ? "\\" : "/") + name; }
+std::string Piece(const std::string& name) {
+    return Bundle("pieces") + (fs::path::preferred_separator == '\\' ? "\\" : "/") + name;
+}
 
 PackageFileKind KindOf(const std::string& name) {
     return PackageKindOfPath(name, [](unsigned char) { return false; });
@@ -128,8 +130,8 @@ TEST_CASE("Pieces of the arm64 phone from bundletool's layout, byte for byte") {
     CHECK(Joined(choice.names) == "splits\\base-master.apk splits\\base-arm64_v8a.apk splits\\base-xxhdpi.apk "
                                   "splits\\base-zh.apk splits\\feature_x-master.apk splits\\feature_x-arm64_v8a.apk");
     const std::vector<std::string> files = bundle.PieceFiles(choice.names);
-    const char* const sources[] = {"base.apk",    "config.arm64_v8a.apk", "base_xxhdpi-v4.apk", "base_zh.apk",
-                                   "feature_x.apk", "feature_x.config.arm64_v8a.apk"};
+    const char* const sources[] = {"base.apk",    "config.arm64_v8a.apk", "base_xxhdpi-v4.apk",
+                                   "base_zh.apk", "feature_x.apk",        "feature_x.config.arm64_v8a.apk"};
     for (std::size_t i = 0; i < files.size(); ++i) {
         CAPTURE(sources[i]);
         CHECK(Contents(files[i]) == Contents(Piece(sources[i])));
@@ -138,12 +140,13 @@ TEST_CASE("Pieces of the arm64 phone from bundletool's layout, byte for byte") {
 }
 
 TEST_CASE("A bundle that fails leaves nothing behind") {
-    const char* const bundles[] = {"nobase.apks", "twobases.xapk", "cut.xapk", "badjson.xapk", "hugepiece.apks",
-                                   "encrypted.apkm", "notzip.xapk"};
+    const char* const bundles[] = {"nobase.apks",    "twobases.xapk",  "cut.xapk",   "badjson.xapk",
+                                   "hugepiece.apks", "encrypted.apkm", "notzip.xapk"};
     for (const char* name : bundles) {
         CAPTURE(name);
         Scratch scratch("failures");
-        CHECK_THROWS_AS(OpenedBundle(Bundle(name), KindOf(name), scratch.system, TZipPlatform::Portable()), BundleError);
+        CHECK_THROWS_AS(OpenedBundle(Bundle(name), KindOf(name), scratch.system, TZipPlatform::Portable()),
+                        BundleError);
         CHECK(scratch.Listing().empty());
     }
 }
@@ -225,7 +228,8 @@ TEST_CASE("A bundle changed while on show is not installed from") {
     fs::copy_file(Bundle("bundle.xapk"), copy);
     OpenedBundle bundle(copy, PackageFileKind::Xapk, scratch.system, TZipPlatform::Portable());
     const std::string other = Contents(Bundle("bundle.apkm"));
-    std::ofstream(copy, std::ios::binary | std::ios::trunc).write(other.data(), static_cast<std::streamsize>(other.size()));
+    std::ofstream(copy, std::ios::binary | std::ios::trunc)
+        .write(other.data(), static_cast<std::streamsize>(other.size()));
     try {
         bundle.PieceFiles({"config.arm64_v8a.apk"});
         FAIL("extracted");
@@ -250,7 +254,8 @@ TEST_CASE("The icon of a bundle whose base holds only the adaptive icon") {
         Scratch scratch("icon");
         OpenedBundle bundle(Bundle("bundle.apks"), PackageFileKind::Apks, scratch.system, TZipPlatform::Portable());
         RgbaImage icon;
-        REQUIRE(LoadBundleIcon(bundle, "res\\drawable-anydpi-v26\\ic_launcher.xml", c.box, TZipPlatform::Portable(), icon));
+        REQUIRE(
+            LoadBundleIcon(bundle, "res\\drawable-anydpi-v26\\ic_launcher.xml", c.box, TZipPlatform::Portable(), icon));
         CHECK(icon.width == c.size);
         CHECK(icon.height == c.size);
         CHECK(fs::exists(bundle.Folder().Path() + c.densityFile));
