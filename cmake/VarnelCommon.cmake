@@ -42,6 +42,21 @@ if(VARNEL_DOCTEST_HEADER)
     configure_file(${VARNEL_DOCTEST_HEADER} ${VARNEL_DOCTEST_INCLUDE}/doctest/doctest.h COPYONLY)
 endif()
 
+# nlohmann-json (Debian's nlohmann-json3-dev) is header-only but spread over a folder of headers;
+# for the same reason the whole folder is copied into the build tree. Elsewhere (vcpkg on Windows)
+# the package's own CMake files serve.
+find_path(VARNEL_JSON_SOURCE nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(VARNEL_JSON_SOURCE)
+    set(VARNEL_JSON_INCLUDE ${CMAKE_BINARY_DIR}/json-include)
+    file(COPY ${VARNEL_JSON_SOURCE}/nlohmann DESTINATION ${VARNEL_JSON_INCLUDE})
+    add_library(varnel_json INTERFACE)
+    target_include_directories(varnel_json SYSTEM INTERFACE ${VARNEL_JSON_INCLUDE})
+else()
+    find_package(nlohmann_json 3.2 REQUIRED CONFIG)
+    add_library(varnel_json INTERFACE)
+    target_link_libraries(varnel_json INTERFACE nlohmann_json::nlohmann_json)
+endif()
+
 # varnel_add_test(<name> SOURCES <files...> [LIBS <targets...>] [WIN32_ONLY] [TIMEOUT <seconds>])
 # Builds a doctest program and registers it with CTest; under the cross build CTest runs it through
 # the Wine launcher (CMAKE_CROSSCOMPILING_EMULATOR).

@@ -16,6 +16,13 @@ public:
     // "Cannot open file" error when it can't be opened.
     virtual std::uint64_t FileSize(const std::string& path) = 0;
 
+    // Makes a new folder; false when something of that name exists already or it can't be made.
+    virtual bool MakeFolder(const std::string& path) = 0;
+    // Removes a folder, which must be empty.
+    virtual bool RemoveFolder(const std::string& path) = 0;
+    // The bytes this user may still write on the disk that holds the folder; false when unknown.
+    virtual bool FreeDiskSpace(const std::string& folder, std::uint64_t& bytes) = 0;
+
     // The folder for temporary files, ending in its separator; false when there is none usable.
     virtual bool TempFolder(std::string& folder) = 0;
     // A new GUID in its registry form ({8-4-4-4-12}, upper-case digits); false when none can be made.

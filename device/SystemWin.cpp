@@ -64,6 +64,16 @@ public:
         return static_cast<std::uint64_t>(size.QuadPart);
     }
 
+    bool MakeFolder(const std::string& path) override { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
+    bool RemoveFolder(const std::string& path) override { return RemoveDirectoryA(path.c_str()) != FALSE; }
+    bool FreeDiskSpace(const std::string& folder, std::uint64_t& bytes) override {
+        ULARGE_INTEGER available = {};
+        if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr))
+            return false;
+        bytes = available.QuadPart;
+        return true;
+    }
+
     bool TempFolder(std::string& folder) override {
         // The folder must fit the 256 bytes a temporary path is made in.
         char buffer[256] = {};

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 // The target of an extraction: a seekable stream whose size can be set. Position and size are
@@ -61,4 +63,42 @@ private:
     uint64_t position_ = 0;
     uint64_t size_ = 0;
     uint64_t written_ = 0;
+};
+
+// A new file as the target of an extraction, written through the C library (whose paths are in the
+// ANSI code page on Windows), so a member of any size passes through a small buffer only. It never
+// sizes itself ahead of the data: the size a member claims is not trusted with disk space. Reading
+// is not offered. Move-only, like the file it owns.
+class TFileWriteStream : public TStream {
+public:
+    TFileWriteStream() = default;
+    TFileWriteStream(const TFileWriteStream&) = delete;
+    TFileWriteStream& operator=(const TFileWriteStream&) = delete;
+    ~TFileWriteStream() override;
+
+    // Creates (or empties) the file; false when it can't be opened for writing.
+    bool Create(const std::string& path);
+    // Writes out what is buffered and closes; false when this or any earlier write failed (a full
+    // disk may only show here).
+    bool Close();
+    bool IsOpen() const { return file_ != nullptr; }
+
+    size_t Read(void*, size_t) override { return 0; }
+    size_t Write(const void* buffer, size_t count) override;
+    uint64_t Position() const override { return position_; }
+    void SetPosition(uint64_t position) override;
+    uint64_t Size() const override { return size_; }
+    // Only the size the file has already is accepted.
+    bool SetSize(uint64_t size) override { return size == size_; }
+
+    // The first bytes of the file, as written (up to four), to tell what it holds.
+    const uint8_t* Head() const { return head_; }
+    size_t HeadLength() const { return size_ < sizeof head_ ? static_cast<size_t>(size_) : sizeof head_; }
+
+private:
+    std::FILE* file_ = nullptr;
+    uint64_t position_ = 0;
+    uint64_t size_ = 0;
+    bool failed_ = false;
+    uint8_t head_[4] = {};
 };

@@ -107,7 +107,8 @@ public:
             throw EBiggerThanUncompressed();
         if (target.Write(data, size) < size)
             throw ECantWriteUCF();
-        reader_.runningCrc_ = UpdateCrc32(reader_.runningCrc_, data, size);
+        if (reader_.VerifyCrc)
+            reader_.runningCrc_ = UpdateCrc32(reader_.runningCrc_, data, size);
         produced_ += size;
         reader_.totalProduced_ += size;
         if (reader_.OnFilePercentDone)
@@ -118,12 +119,15 @@ public:
 
     // Method 0: the bytes as stored, in pieces.
     void CopyStored() {
+        if (remaining_ == 0)
+            return;
+        std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kZipStoredPieceSize, remaining_)));
         while (remaining_ > 0) {
             reader_.Checkpoint(true);
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(kZipPieceSize, remaining_));
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), remaining_));
             remaining_ -= n;
-            ReadExactly(reader_.outputBuffer_.data(), n);
-            FlushOutput(reader_.outputBuffer_.data(), n);
+            ReadExactly(buffer.data(), n);
+            FlushOutput(buffer.data(), n);
         }
     }
 
@@ -758,7 +762,7 @@ TZipReader::TEntryResult TZipReader::ExtractEntry(size_t index) {
     }
 
     const uint32_t finalCrc = ~runningCrc_;
-    if (known && finalCrc == header.Crc32)
+    if (known && (finalCrc == header.Crc32 || !VerifyCrc))
         return succeed();
     if (membersToDo_ > 0)
         --membersToDo_;

@@ -54,6 +54,9 @@ public:
     bool DoAll = false;
     bool RecreateDirs = false;
     std::string Password; // for traditionally encrypted members; empty: they are skipped
+    // False: members are not checked against their CRC-32 while they come out (and count as
+    // extracted whatever it is), for a caller that checks the bytes itself later.
+    bool VerifyCrc = true;
 
     // Events; all optional.
     std::function<void(TZipReader& reader, TIncompleteZipMode& mode)> OnInCompleteZip;

@@ -5,13 +5,14 @@ from our own manifests and resources.
     build_corpus.py <corpus folder> <output folder> <aapt> <aapt2 or -> <framework-res.apk> [package...]
 
 Each folder holds AndroidManifest.xml, optionally res/, and optionally package.txt with lines:
-    options: <extra arguments for aapt package>
+    options: <extra arguments for aapt package> (with --split, the split APKs join the corpus too)
     builder: aapt2-sparse          (aapt2 compile + link --enable-sparse-encoding)
     image: <path under res/> <size>  (a solid square PNG made here)
 Writes <output>/<name>.apk for each, damaged copies of the package "full" (see DAMAGES), and
 <output>/list.txt naming them all. For these and the further packages named, <output>/<name>.badging
 records what Debian's aapt prints for "dump badging": a first line "exit <status>", then its output.
 """
+import glob
 import os
 import shutil
 import struct
@@ -175,8 +176,12 @@ def main():
         if not os.path.isfile(os.path.join(source, "AndroidManifest.xml")):
             continue
         apk = os.path.join(output, name + ".apk")
+        for stale in glob.glob(os.path.join(output, glob.escape(name) + "_*.apk")):
+            os.remove(stale)
         if build(source, os.path.join(output, "work", name), apk, (aapt, aapt2, framework)):
             built.append(apk)
+            # aapt package --split writes <name>_<configs>.apk beside the base.
+            built += sorted(glob.glob(os.path.join(output, glob.escape(name) + "_*.apk")))
     full = os.path.join(output, "full.apk")
     if full in built:
         built += make_damaged(output, full)

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,7 +58,9 @@ inline std::string Utf16ToGbk(const std::u16string& text) {
 class FakeSystem : public ISystem {
 public:
     std::map<std::string, std::uint64_t> files;
-    std::vector<std::string> log; // "copy <from> <to>", "remove <path>"
+    std::set<std::string> folders;
+    std::uint64_t freeSpace = std::uint64_t(1) << 40;
+    std::vector<std::string> log; // "copy <from> <to>", "remove <path>", "mkdir <path>", "rmdir <path>"
     std::string tempFolder = "C:\\Temp\\";
     bool guids = true;
     bool doubleByte = true;
@@ -80,6 +83,18 @@ public:
         if (found == files.end())
             throw VarnelError("Cannot open file \"" + path + "\". The file is missing");
         return found->second;
+    }
+    bool MakeFolder(const std::string& path) override {
+        log.push_back("mkdir " + path);
+        return folders.insert(path).second;
+    }
+    bool RemoveFolder(const std::string& path) override {
+        log.push_back("rmdir " + path);
+        return folders.erase(path) != 0;
+    }
+    bool FreeDiskSpace(const std::string&, std::uint64_t& bytes) override {
+        bytes = freeSpace;
+        return true;
     }
     bool TempFolder(std::string& folder) override {
         folder = tempFolder;

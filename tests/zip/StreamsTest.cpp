@@ -84,3 +84,41 @@ TEST_CASE("the archive file stream: reads through its buffer, seeks from every o
     CHECK_THROWS_WITH_AS(stream.Seek(0, static_cast<TSeekOrigin>(7)), "Invalid seek origin (7)", EStreamError);
     std::remove(path.c_str());
 }
+
+TEST_CASE("the file stream writes through to disk, never sizes ahead and reports a full disk") {
+    const std::string path = BinaryPath("tests/zip/file-stream-test.bin");
+    {
+        TFileWriteStream stream;
+        REQUIRE(stream.Create(path));
+        CHECK_FALSE(stream.SetSize(1 << 20)); // a claimed size buys no disk space
+        CHECK(stream.Write("PK\x03\x04rest", 8) == 8);
+        stream.SetPosition(2);
+        CHECK(stream.Write("xy", 2) == 2); // overwrites in place
+        stream.SetPosition(100);           // not past the end: no gap of bytes nobody wrote
+        CHECK(stream.Position() == 8);
+        CHECK(stream.Size() == 8);
+        CHECK(std::memcmp(stream.Head(), "PKxy", 4) == 0);
+        CHECK(stream.Close());
+        CHECK(stream.Write("z", 1) == 0); // closed
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    REQUIRE(file != nullptr);
+    char bytes[16] = {};
+    CHECK(std::fread(bytes, 1, sizeof bytes, file) == 8);
+    std::fclose(file);
+    CHECK(std::memcmp(bytes, "PKxyrest", 8) == 0);
+    std::remove(path.c_str());
+
+    TFileWriteStream nowhere;
+    CHECK_FALSE(nowhere.Create(BinaryPath("tests/zip/no-such-folder/file.bin")));
+    CHECK(nowhere.Write("x", 1) == 0);
+#ifndef _WIN32
+    // Every write to /dev/full fails as on a full disk; the buffered ones show at the latest on closing.
+    TFileWriteStream full;
+    REQUIRE(full.Create("/dev/full"));
+    std::vector<uint8_t> piece(32768, 0x5A);
+    full.Write(piece.data(), piece.size());
+    full.Write(piece.data(), piece.size());
+    CHECK_FALSE(full.Close());
+#endif
+}
