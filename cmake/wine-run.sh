@@ -41,7 +41,9 @@ mkdir -p "$build"
         wineserver -w 9>&-
         touch "$WINEPREFIX/.varnel-ready"
     fi
-    # The caption buttons are drawn with Marlett, which this Wine does not find on its own.
+    # Wine draws the caption buttons with glyphs of Marlett. Debian ships the face in fonts-wine,
+    # but this Wine looks for it only in the prefix's Fonts folder; without it the buttons show
+    # the letters "0 1 r" in whatever face stands in.
     fonts="$WINEPREFIX/drive_c/windows/Fonts"
     if [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
         mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
