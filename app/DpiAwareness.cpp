@@ -14,8 +14,7 @@ constexpr int kProcessPerMonitorDpiAware = 2; // PROCESS_DPI_AWARENESS of shcore
 
 // The density functions are newer than the oldest system the program runs on, so they are looked
 // up at run time; null where the system has none.
-template <typename Function>
-Function SystemFunction(HMODULE module, const char* name) {
+template <typename Function> Function SystemFunction(HMODULE module, const char* name) {
     const FARPROC address = module != nullptr ? GetProcAddress(module, name) : nullptr;
     Function function = nullptr;
     static_assert(sizeof function == sizeof address, "function pointers of one size");
@@ -23,7 +22,9 @@ Function SystemFunction(HMODULE module, const char* name) {
     return function;
 }
 
-HMODULE User32() { return GetModuleHandleA("user32.dll"); }
+HMODULE User32() {
+    return GetModuleHandleA("user32.dll");
+}
 
 } // namespace
 

@@ -60,7 +60,7 @@ void TfrmMain::ParseBadging(const StringList& lines) {
 
 void TfrmMain::ShowApkIcon(const std::string& apkPath, const std::string& memberName) {
     RgbaImage icon;
-    if (!LoadPackageIcon(apkPath, memberName, IconBox(), WindowsZipPlatform(), icon) || closed_)
+    if (!LoadPackageIcon(apkPath, memberName, IconBox(), WindowsZipPlatform(), icon, dpi_) || closed_)
         return; // the placeholder, or the last icon, stays
     UniqueGdiObject bitmap = MakeIconBitmap(icon);
     if (!bitmap)

@@ -157,6 +157,7 @@ using F = TfrmMain;
 } // namespace
 
 // Later rows lie on top of earlier ones where they overlap.
+// clang-format off
 const TfrmMain::LayoutRow TfrmMain::kLayout[] = {
     // The content area: two panels on top of each other, the install panel above.
     {&F::PanelDefault, kPanelClassName, &F::handle_, {0, 0, 567, 240}, "", kPanel, kContainer},
@@ -206,6 +207,7 @@ const TfrmMain::LayoutRow TfrmMain::kLayout[] = {
     {&F::lblDownHint, "STATIC", &F::GroupBox1, {456, 16, 87, 13}, "点击下载驱动.    ", kLink & ~WS_VISIBLE, 0,
      FontKind::Default, kMaroon},
 };
+// clang-format on
 
 void ProcessPendingMessages() {
     MSG message;
@@ -572,7 +574,8 @@ void TfrmMain::FormResize() {
     SIZE border = frame(rect);
     const int height = Scaled(kClientHeight) + border.cy;
     if (rect.bottom - rect.top != height)
-        SetWindowPos(handle_, nullptr, 0, 0, rect.right - rect.left, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(handle_, nullptr, 0, 0, rect.right - rect.left, height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     border = frame(rect);
     const int width = Scaled(kClientWidth) + border.cx;
     if (rect.right - rect.left != width)

@@ -4,11 +4,15 @@
 # The launcher owns everything the program needs from Wine: a prefix inside the build tree
 # (made once, with CJK fonts mapped), the Chinese ANSI code page 936, quiet debug output,
 # no Mono or Gecko prompts, and an X display (a private Xvfb when none is set).
+# VARNEL_WINE_DPI=144 runs the program on a display of 144 dots per inch, in a prefix of its own.
 set -e
 mkdir -p "$1"; build=$(cd "$1" && pwd); shift
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine-prefix.sh"
 
-export WINEPREFIX="$build/wineprefix"
+WINEPREFIX=$(varnel_wine_prefix "$build")
+export WINEPREFIX
+dpi="${VARNEL_WINE_DPI:-96}"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="
@@ -28,7 +32,6 @@ if [ -z "$DISPLAY" ]; then
     varnel_xvfb_start "$build"
 fi
 
-mkdir -p "$build"
 (
     flock 9
     if [ ! -f "$WINEPREFIX/.varnel-ready" ]; then
@@ -36,8 +39,16 @@ mkdir -p "$build"
         wineboot -i >/dev/null 2>&1 9>&- || true
         wineserver -w 9>&-
         # Map the faces the window asks for to the CJK font, so Chinese text renders.
-        iconv -f UTF-8 -t UTF-16LE "$here/wine-fonts.reg" | { printf '\377\376'; cat; } > "$build/wine-fonts.reg.u16"
-        wine regedit /S "$(winepath -w "$build/wine-fonts.reg.u16" 2>/dev/null)" >/dev/null 2>&1 9>&-
+        fonts_reg="$WINEPREFIX-fonts.reg.u16"
+        iconv -f UTF-8 -t UTF-16LE "$here/wine-fonts.reg" | { printf '\377\376'; cat; } > "$fonts_reg"
+        wine regedit /S "$(winepath -w "$fonts_reg" 2>/dev/null)" >/dev/null 2>&1 9>&-
+        if [ "$dpi" != 96 ]; then
+            # Both places Wine reads the density from; the server takes it up when it starts again.
+            wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+                >/dev/null 2>&1 9>&-
+            wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+                /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 9>&-
+        fi
         wineserver -w 9>&-
         touch "$WINEPREFIX/.varnel-ready"
     fi
@@ -48,7 +59,7 @@ mkdir -p "$build"
     if [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
         mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
     fi
-) 9>"$build/.wineprefix.lock"
+) 9>"$build/.$(basename "$WINEPREFIX").lock"
 
 # Keep the server and Wine's own services up between test programs: starting them costs a
 # second each time. They are started here with their output elsewhere, because whatever starts them

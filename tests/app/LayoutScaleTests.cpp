@@ -2,6 +2,8 @@
 
 #include <doctest/doctest.h>
 
+#include <initializer_list>
+
 TEST_CASE("Scaling a length to the screen's density rounds to the nearest pixel") {
     struct Case {
         int value;
@@ -9,22 +11,13 @@ TEST_CASE("Scaling a length to the screen's density rounds to the nearest pixel"
         int expected;
     };
     const Case cases[] = {
-        {567, 96, 567},
-        {331, 96, 331},
-        {0, 144, 0},
-        {567, 120, 709}, // 708.75
-        {331, 120, 414}, // 413.75
-        {331, 144, 497}, // 496.5: a half goes up
-        {567, 192, 1134},
-        {72, 144, 108},
-        {72, 120, 90},
-        {13, 120, 16},   // 16.25
+        {567, 96, 567},   {331, 96, 331},  {0, 144, 0},     {567, 120, 709}, // 708.75
+        {331, 120, 414},                                                     // 413.75
+        {331, 144, 497},                                                     // 496.5: a half goes up
+        {567, 192, 1134}, {72, 144, 108},  {72, 120, 90},   {13, 120, 16},   // 16.25
         {-11, 144, -17}, // -16.5: a half goes away from zero, as for +11
-        {11, 144, 17},
-        {-13, 120, -16},
-        {-12, 192, -24},
-        {1, 168, 2},     // 1.75
-        {432, 0, 432},   // a failed density query leaves the layout as it is
+        {11, 144, 17},    {-13, 120, -16}, {-12, 192, -24}, {1, 168, 2}, // 1.75
+        {432, 0, 432}, // a failed density query leaves the layout as it is
     };
     for (const auto& c : cases) {
         CAPTURE(c.value);
