@@ -16,7 +16,9 @@ unsigned ScreenDpi() {
 }
 
 // A length of the layout (at 96 DPI) at `dpi`, rounded to the nearest pixel.
-int At(int value, unsigned dpi) { return value >= 0 ? (value * int(dpi) + 48) / 96 : -At(-value, dpi); }
+int At(int value, unsigned dpi) {
+    return value >= 0 ? (value * int(dpi) + 48) / 96 : -At(-value, dpi);
+}
 
 struct Place {
     const char* name;
@@ -128,10 +130,14 @@ void CheckLayout(TfrmMain& f, unsigned dpi) {
         int margin; // at 96 DPI
     };
     const Fit fits[] = {
-        {"btnSelApkFile", f.btnSelApkFile, 8}, {"btnInstall", f.btnInstall, 8},
-        {"btnClose", f.btnClose, 8},           {"btnOpenApk", f.btnOpenApk, 8},
-        {"btnUninstall", f.btnUninstall, 8},   {"ckbIsClose", f.ckbIsClose, 17},
-        {"lblAppName", f.lblAppName, 0},       {"GroupBoxBasic", f.GroupBoxBasic, 16},
+        {"btnSelApkFile", f.btnSelApkFile, 8},
+        {"btnInstall", f.btnInstall, 8},
+        {"btnClose", f.btnClose, 8},
+        {"btnOpenApk", f.btnOpenApk, 8},
+        {"btnUninstall", f.btnUninstall, 8},
+        {"ckbIsClose", f.ckbIsClose, 17},
+        {"lblAppName", f.lblAppName, 0},
+        {"GroupBoxBasic", f.GroupBoxBasic, 16},
         {"GroupBoxPermission", f.GroupBoxPermission, 16},
     };
     for (const Fit& fit : fits) {
@@ -150,8 +156,9 @@ void CheckLayout(TfrmMain& f, unsigned dpi) {
         int height;
     };
     const Height heights[] = {
-        {"lblGoMarket", f.lblGoMarket, -13}, {"lblHintInfo", f.lblHintInfo, -12}, {"lblExit", f.lblExit, -11},
-        {"Label1", f.Label1, -11},           {"btnInstall", f.btnInstall, -11},   {"GroupBoxBasic", f.GroupBoxBasic, -11},
+        {"lblGoMarket", f.lblGoMarket, -13}, {"lblHintInfo", f.lblHintInfo, -12},
+        {"lblExit", f.lblExit, -11},         {"Label1", f.Label1, -11},
+        {"btnInstall", f.btnInstall, -11},   {"GroupBoxBasic", f.GroupBoxBasic, -11},
     };
     for (const Height& height : heights) {
         CAPTURE(height.name);
@@ -163,7 +170,9 @@ void CheckLayout(TfrmMain& f, unsigned dpi) {
     CHECK(base.yHeight == 160);
 }
 
-std::string IconPackage(const std::string& name) { return TestPath(VARNEL_ICON_PACKAGES) + "\\" + name; }
+std::string IconPackage(const std::string& name) {
+    return TestPath(VARNEL_ICON_PACKAGES) + "\\" + name;
+}
 
 } // namespace
 
