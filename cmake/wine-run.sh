@@ -32,16 +32,25 @@ if [ -z "$DISPLAY" ]; then
     varnel_xvfb_start "$build"
 fi
 
+# Map the faces the window asks for to CJK fonts, so Chinese text renders: the 12 and 13 px faces
+# to Zen Hei Sharp, whose bitmaps are crisp at those sizes, the 11 px one to Micro Hei, which stays
+# legible there (Zen Hei loses strokes below 12 px). Imported again whenever the mapping changes,
+# so an existing prefix follows it; programs started after the import see it.
+fonts_stamp=$(cksum < "$here/wine-fonts.reg")
+import_fonts() {
+    fonts_reg="$WINEPREFIX-fonts.reg.u16"
+    iconv -f UTF-8 -t UTF-16LE "$here/wine-fonts.reg" | { printf '\377\376'; cat; } > "$fonts_reg"
+    wine regedit /S "$(winepath -w "$fonts_reg" 2>/dev/null)" >/dev/null 2>&1 9>&-
+    echo "$fonts_stamp" > "$WINEPREFIX/.varnel-fonts"
+}
+
 (
     flock 9
     if [ ! -f "$WINEPREFIX/.varnel-ready" ]; then
         rm -rf "$WINEPREFIX"
         wineboot -i >/dev/null 2>&1 9>&- || true
         wineserver -w 9>&-
-        # Map the faces the window asks for to the CJK font, so Chinese text renders.
-        fonts_reg="$WINEPREFIX-fonts.reg.u16"
-        iconv -f UTF-8 -t UTF-16LE "$here/wine-fonts.reg" | { printf '\377\376'; cat; } > "$fonts_reg"
-        wine regedit /S "$(winepath -w "$fonts_reg" 2>/dev/null)" >/dev/null 2>&1 9>&-
+        import_fonts
         if [ "$dpi" != 96 ]; then
             # Both places Wine reads the density from; the server takes it up when it starts again.
             wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
@@ -51,6 +60,8 @@ fi
         fi
         wineserver -w 9>&-
         touch "$WINEPREFIX/.varnel-ready"
+    elif [ "$(cat "$WINEPREFIX/.varnel-fonts" 2>/dev/null)" != "$fonts_stamp" ]; then
+        import_fonts
     fi
     # Wine draws the caption buttons with glyphs of Marlett. Debian ships the face in fonts-wine,
     # but this Wine looks for it only in the prefix's Fonts folder; without it the buttons show
