@@ -32,10 +32,11 @@ if [ -z "$DISPLAY" ]; then
     varnel_xvfb_start "$build"
 fi
 
-# Map the faces the window asks for to CJK fonts, so Chinese text renders: the 12 and 13 px faces
-# to Zen Hei Sharp, whose bitmaps are crisp at those sizes, the 11 px one to Micro Hei, which stays
-# legible there (Zen Hei loses strokes below 12 px). Imported again whenever the mapping changes,
-# so an existing prefix follows it; programs started after the import see it.
+# Map the faces the window asks for to a CJK font, so Chinese text renders: Micro Hei, which stays
+# legible at the layout's 11 to 13 px (Zen Hei loses strokes below 12 px, and its Sharp face draws
+# its 12 px bitmaps wider than it measures them, which cuts the ends off self-sizing labels).
+# Imported again whenever the mapping changes, so an existing prefix follows it; programs started
+# after the import see it.
 fonts_stamp=$(cksum < "$here/wine-fonts.reg")
 import_fonts() {
     fonts_reg="$WINEPREFIX-fonts.reg.u16"
@@ -61,7 +62,11 @@ import_fonts() {
         wineserver -w 9>&-
         touch "$WINEPREFIX/.varnel-ready"
     elif [ "$(cat "$WINEPREFIX/.varnel-fonts" 2>/dev/null)" != "$fonts_stamp" ]; then
+        # As when the prefix is made: the import's own server and services end before programs
+        # start (services left running from it wedge the programs that follow).
+        wineserver -k 9>&- 2>/dev/null || true
         import_fonts
+        wineserver -w 9>&-
     fi
     # Wine draws the caption buttons with glyphs of Marlett. Debian ships the face in fonts-wine,
     # but this Wine looks for it only in the prefix's Fonts folder; without it the buttons show
