@@ -2,7 +2,9 @@
 # ./run.sh [package.apk]
 # Builds what is missing and starts Varnel on a package (the built-in sample when none is given)
 # under Wine, as a double-click on the package in Explorer would. Without an X display it runs
-# inside Xvfb in a Wine virtual desktop and saves a screenshot, build/win/varnel-screenshot.png.
+# inside Xvfb in a Wine virtual desktop and saves a screenshot of the window,
+# build/win/varnel-screenshot.png (or the file VARNEL_SCREENSHOT names).
+# VARNEL_WINE_DPI=144 shows it on a display of 144 dots per inch (150 %), in a prefix of its own.
 # Our aapt.exe reads the package; the adb stand-in plays an attached phone (choose its scenario
 # with VARNEL_ADB_SCENARIO or VARNEL_ADB_SCRIPT, see README). VARNEL_PRESS_INSTALL=1 presses the
 # install button once the window is up, so the screenshot shows how the install ended.
@@ -11,6 +13,7 @@ cd "$(dirname "$0")"
 root=$(pwd)
 . cmake/deps.sh
 . cmake/xvfb.sh
+. cmake/wine-prefix.sh
 varnel_install_deps
 
 build="${VARNEL_BUILD_DIR:-$root/build/win}"
@@ -26,27 +29,32 @@ apk=$(cd "$(dirname "$apk")" && pwd)/$(basename "$apk")
 # Varnel's aapt.exe (ours, in app/adb) reads the package itself: nothing to prepare.
 
 wine_run="$root/cmake/wine-run.sh"
-export WINEPREFIX="$build/wineprefix"
+dpi="${VARNEL_WINE_DPI:-96}"
+prefix=$(varnel_wine_prefix "$build")
 "$wine_run" "$build" cmd /c exit >/dev/null 2>&1 || true   # makes the prefix on first use
-winapk=$(winepath -w "$apk" 2>/dev/null)
-exe=$(winepath -w "$build/app/Varnel.exe" 2>/dev/null)
-shellopen=$(winepath -w "$build/tools/shellopen.exe" 2>/dev/null)
+winpath() { "$wine_run" "$build" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+winapk=$(winpath "$apk")
+exe=$(winpath "$build/app/Varnel.exe")
+shellopen=$(winpath "$build/tools/shellopen.exe")
 
 if [ -n "${DISPLAY:-}" ]; then
     exec "$wine_run" "$build" "$shellopen" "$exe" "$winapk"
 fi
 
 varnel_xvfb_start "$build"
-shot="$build/varnel-screenshot.png"
-"$wine_run" "$build" explorer /desktop=Varnel,1024x768 "$shellopen" "$exe" "$winapk" >/dev/null 2>&1 &
+shot="${VARNEL_SCREENSHOT:-$build/varnel-screenshot.png}"
+# A desktop of 1024 x 768 at 96 DPI, as large at any other density.
+desktop="$((1024 * dpi / 96))x$((768 * dpi / 96))"
+"$wine_run" "$build" explorer /desktop=Varnel,"$desktop" "$shellopen" "$exe" "$winapk" >/dev/null 2>&1 &
 if [ -n "${VARNEL_PRESS_INSTALL:-}" ]; then
     sleep 5
     # On the window's own desktop, where it can be found.
-    "$wine_run" "$build" explorer /desktop=Varnel,1024x768 "$(winepath -w "$build/tools/pressinstall.exe" 2>/dev/null)" \
+    "$wine_run" "$build" explorer /desktop=Varnel,"$desktop" "$(winpath "$build/tools/pressinstall.exe")" \
         >/dev/null 2>&1 || true
 fi
 sleep "${VARNEL_SCREENSHOT_DELAY:-8}"
-xwd -root -silent | convert xwd:- "$shot"
-wineserver -k 2>/dev/null || true
+# The window alone: everything around it is the desktop's plain background.
+xwd -root -silent | convert xwd:- -crop "$desktop+0+0" +repage -trim +repage "$shot"
+WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
 varnel_xvfb_stop "$build"
 echo "Screenshot: $shot"

@@ -9,6 +9,7 @@ cd "$(dirname "$0")"
 root=$(pwd)
 . cmake/deps.sh
 . cmake/xvfb.sh
+. cmake/wine-prefix.sh
 varnel_install_deps
 
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -34,7 +35,7 @@ if [ -z "${DISPLAY:-}" ]; then
     trap 'varnel_xvfb_stop "$root/build/win"' EXIT
 fi
 ctest --test-dir build/win -j "$jobs" --output-on-failure || status=1
-WINEPREFIX="$root/build/win/wineprefix" wineserver -k 2>/dev/null || true
+varnel_wine_stop_all "$root/build/win"
 
 ctest --test-dir build/fuzz -j "$jobs" --output-on-failure || status=1
 

@@ -93,11 +93,15 @@ bool TryDecode(const TMemoryStream& stream, RgbaImage& image) {
     }
 }
 
+// `side` on a screen of `dpi`, for a side measured at 96 DPI.
+uint32_t AtDensity(uint32_t side, unsigned dpi) { return static_cast<uint32_t>((uint64_t(side) * dpi + 48) / 96); }
+
 } // namespace
 
 bool LoadPackageIcon(const std::string& apkPath, const std::string& memberName, std::uint32_t box,
-                     const TZipPlatform& platform, RgbaImage& icon) {
+                     const TZipPlatform& platform, RgbaImage& icon, unsigned dpi) {
     RgbaImage image;
+    uint32_t limit = box; // the side the icon is fitted into
     try {
         TZipReader reader(platform);
         reader.SetZipName(apkPath);
@@ -107,6 +111,21 @@ bool LoadPackageIcon(const std::string& apkPath, const std::string& memberName, 
         // The tool names one exact member; its name is not a pattern.
         TMemoryStream stream(kIconMemberLimit);
         bool decoded = ExtractMemberToMemory(reader, memberName, stream) && TryDecode(stream, image);
+        if (decoded && dpi > 96) {
+            const uint32_t own = std::max(image.width, image.height);
+            limit = std::min(box, AtDensity(own, dpi));
+            const auto siblings = own < limit ? SiblingPngs(reader, memberName, limit) : std::vector<Candidate>();
+            for (const Candidate& candidate : siblings) {
+                if (candidate.size <= own)
+                    break; // best first: past here none is sharper than the named one
+                TMemoryStream sibling(kIconMemberLimit);
+                RgbaImage sharper;
+                if (ExtractMemberToMemory(reader, candidate.path, sibling) && TryDecode(sibling, sharper)) {
+                    image = std::move(sharper);
+                    break;
+                }
+            }
+        }
         if (!decoded) {
             for (const Candidate& candidate : SiblingPngs(reader, memberName, box)) {
                 TMemoryStream sibling(kIconMemberLimit);
@@ -123,6 +142,6 @@ bool LoadPackageIcon(const std::string& apkPath, const std::string& memberName, 
     } catch (const std::exception&) {
         return false; // a damaged archive: the tool read it, so only the icon is lost
     }
-    icon = image.width > box || image.height > box ? ScaleToFit(image, box, box) : std::move(image);
+    icon = image.width > limit || image.height > limit ? ScaleToFit(image, limit, limit) : std::move(image);
     return true;
 }

@@ -14,5 +14,10 @@
 // Returns false when no icon can be shown: the caller keeps what it shows. An icon that can't be
 // shown is no reason to hide the package's other facts, so only a package that can't be opened at
 // all raises (EFOpenError).
+//
+// `dpi` is the density of the screen the icon is shown on. A PNG member's own size is its size at
+// 96 DPI; on a denser screen it is shown larger by dpi / 96 (within the box), taken from a sibling
+// PNG that has the pixels for it (the package's picture for a higher density). Where the package
+// has none, the icon keeps its own pixels rather than being blurred up.
 bool LoadPackageIcon(const std::string& apkPath, const std::string& memberName, std::uint32_t box,
-                     const TZipPlatform& platform, RgbaImage& icon);
+                     const TZipPlatform& platform, RgbaImage& icon, unsigned dpi = 96);

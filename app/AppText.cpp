@@ -10,7 +10,7 @@ const char* const kPublisherHost = "www.quorly.com";
 // character at the end of a text, so the caption still reads "Varnel".
 const char* const kApplicationTitle = "Varnel       \xA1\xA1\x81";
 
-std::string FormCaption() { return std::string("Varnel3.5      Quorly") + kPublisherHost; }
+std::string FormCaption() { return std::string("Varnel" VARNEL_VERSION "      Quorly") + kPublisherHost; }
 
 std::string WithFullStop(const std::string& message) {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))

@@ -63,11 +63,28 @@ void TfrmMain::ParseBadging(const StringList& lines) {
 
 void TfrmMain::ShowApkIcon(const std::string& apkPath, const std::string& memberName) {
     RgbaImage icon;
-    if (!LoadPackageIcon(apkPath, memberName, kIconBox, WindowsZipPlatform(), icon) || closed_)
+    if (!LoadPackageIcon(apkPath, memberName, IconBox(), WindowsZipPlatform(), icon, dpi_) || closed_)
         return; // the placeholder, or the last icon, stays
     UniqueGdiObject bitmap = MakeIconBitmap(icon);
-    if (bitmap)
-        SetApkIcon(std::move(bitmap), SIZE{static_cast<LONG>(icon.width), static_cast<LONG>(icon.height)});
+    if (!bitmap)
+        return;
+    SetApkIcon(std::move(bitmap), SIZE{static_cast<LONG>(icon.width), static_cast<LONG>(icon.height)});
+    apkIconPackage_ = apkPath;
+    apkIconMember_ = memberName;
+}
+
+void TfrmMain::RefitApkIcon() {
+    // The icon on show, chosen and fitted again for the box at the new density. An inspection
+    // under way fits its own icon; a package that has gone meanwhile keeps its icon as it is,
+    // since a move to another monitor is no reason for an error box.
+    if (!apkIcon_ || apkIconMember_.empty() || inspecting_)
+        return;
+    const std::string package = apkIconPackage_;
+    const std::string member = apkIconMember_;
+    try {
+        ShowApkIcon(package, member);
+    } catch (const std::exception&) {
+    }
 }
 
 bool TfrmMain::RunCommandText(const std::string& commandLine, std::string& output) {

@@ -1,9 +1,12 @@
 #include "app/AppText.h"
+#include "app/DpiAwareness.h"
 #include "app/MainForm.h"
 
 #include <objbase.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    // Before any window: the window draws itself at each monitor's density.
+    DeclareDpiAwareness();
     // COM for this, the only thread; the link labels' browser start needs it.
     const HRESULT com = CoInitialize(nullptr);
     int exitCode = 0;

@@ -1,6 +1,8 @@
 #include "app/MainForm.h"
 
 #include "app/AppText.h"
+#include "app/DpiAwareness.h"
+#include "app/LayoutScale.h"
 #include "app/RegistryUtils.h"
 #include "app/Resource.h"
 #include "device/ToolCommands.h"
@@ -24,12 +26,27 @@ constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES;
 constexpr int kFormLeft = 432;
 constexpr int kFormTop = 115;
 
-// The outer size that gives the layout's client area with this system's frame and caption.
-SIZE OuterSize() {
-    RECT rect = {0, 0, TfrmMain::kClientWidth, TfrmMain::kClientHeight};
-    AdjustWindowRectEx(&rect, kFormStyle, FALSE, kFormExStyle);
-    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
-}
+// Window styles of the layout's kinds of control.
+constexpr DWORD kPanel = WS_VISIBLE | WS_CLIPSIBLINGS;
+constexpr DWORD kGroup = WS_VISIBLE | BS_GROUPBOX;
+constexpr DWORD kImage = WS_VISIBLE | SS_OWNERDRAW;
+constexpr DWORD kLabel = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
+constexpr DWORD kLink = kLabel | SS_NOTIFY;
+constexpr DWORD kField = WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_READONLY | ES_AUTOHSCROLL;
+constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD kCheckBox = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr DWORD kRichText = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+constexpr DWORD kContainer = WS_EX_CONTROLPARENT;
+
+// The pictures' own sizes at 96 DPI.
+constexpr int kLogoLarge = 128;
+constexpr int kLogoPlaceholder = 64;
+constexpr int kLogoSmall = 32;
+
+// The pixel heights of the layout's fonts at 96 DPI.
+constexpr int kDefaultFontHeight = -11;
+constexpr int kLinkFontHeight = -13;
+constexpr int kStatusFontHeight = -12;
 
 bool IsOwnMessageTarget(UINT message) {
     switch (message) {
@@ -121,8 +138,81 @@ struct TfrmMain::ControlLook {
     HWND control;
     TextColor color;
     bool isLabel;
-    HFONT font;
+    FontKind font;
 };
+
+struct TfrmMain::LayoutRow {
+    HWND TfrmMain::*field;
+    const char* className;
+    HWND TfrmMain::*parent;
+    LayoutBox box; // labels size themselves to their text; theirs is the text's size at 96 DPI
+    const char* text;
+    DWORD style;
+    DWORD exStyle = 0;
+    FontKind font = FontKind::Default;
+    TextColor color = kWindowTextColor;
+};
+
+namespace {
+using F = TfrmMain;
+} // namespace
+
+// Later rows lie on top of earlier ones where they overlap.
+// clang-format off
+const TfrmMain::LayoutRow TfrmMain::kLayout[] = {
+    // The content area: two panels on top of each other, the install panel above.
+    {&F::PanelDefault, kPanelClassName, &F::handle_, {0, 0, 567, 240}, "", kPanel, kContainer},
+    {&F::GBoxInfo, "BUTTON", &F::PanelDefault, {8, 0, 553, 241}, "", kGroup, kContainer},
+    {&F::Image2, "STATIC", &F::GBoxInfo, {216, 16, 128, 128}, "", kImage},
+    {&F::btnSelApkFile, "BUTTON", &F::GBoxInfo, {165, 152, 225, 41}, "选择APK文件进行安装", kButton},
+
+    {&F::PanelInstall, kPanelClassName, &F::handle_, {0, 0, 567, 240}, "", kPanel, kContainer},
+    {&F::GroupBoxPermission, "BUTTON", &F::PanelInstall, {280, 8, 281, 233}, "权限描述", kGroup, kContainer},
+    {&F::txtPermissionInfo, RICHEDIT_CLASSA, &F::GroupBoxPermission, {16, 20, 249, 202}, "", kRichText,
+     WS_EX_CLIENTEDGE},
+    {&F::GroupBoxBasic, "BUTTON", &F::PanelInstall, {8, 8, 257, 233}, "基本信息", kGroup, kContainer},
+    {&F::imgShowIcon, "STATIC", &F::GroupBoxBasic, {64, 14, 72, 72}, "", kImage},
+    {&F::Label1, "STATIC", &F::GroupBoxBasic, {19, 94, 60, 13}, "应用名称：", kLabel},
+    {&F::Label2, "STATIC", &F::GroupBoxBasic, {19, 121, 60, 13}, "应用版本：", kLabel},
+    {&F::Label3, "STATIC", &F::GroupBoxBasic, {19, 150, 60, 13}, "系统要求：", kLabel},
+    {&F::Label4, "STATIC", &F::GroupBoxBasic, {19, 179, 60, 13}, "应用大小：", kLabel},
+    {&F::Label5, "STATIC", &F::GroupBoxBasic, {19, 208, 60, 13}, "应用包名：", kLabel},
+    {&F::lblAppName, "EDIT", &F::GroupBoxBasic, {88, 93, 161, 21}, "未知", kField},
+    {&F::lblAppVersion, "EDIT", &F::GroupBoxBasic, {88, 120, 161, 21}, "未知", kField},
+    {&F::lblSysRequest, "EDIT", &F::GroupBoxBasic, {88, 149, 161, 21}, "未知", kField},
+    {&F::lblFileSize, "EDIT", &F::GroupBoxBasic, {88, 179, 161, 21}, "未知", kField},
+    {&F::lblPackageName, "EDIT", &F::GroupBoxBasic, {88, 207, 161, 21}, "未知", kField},
+
+    // The button row, bottom-aligned and lowest.
+    {&F::PanelBtn, kPanelClassName, &F::handle_, {0, 280, 567, 51}, "", kPanel, kContainer},
+    {&F::lblGoMarket, "STATIC", &F::PanelBtn, {2, 12, 104, 13}, "【软件游戏下载】", kLink, 0, FontKind::Link, kMaroon},
+    {&F::lblDownDriver, "STATIC", &F::PanelBtn, {102, 12, 104, 13}, "【下载手机驱动】", kLink, 0, FontKind::Link,
+     kMaroon},
+    {&F::lblHelp, "STATIC", &F::PanelBtn, {202, 12, 52, 13}, "【帮助】", kLink, 0, FontKind::Link, kMaroon},
+    {&F::lblCheckUpdate, "STATIC", &F::PanelBtn, {251, 12, 52, 13}, "【更新】", kLink, 0, FontKind::Link, kMaroon},
+    {&F::btnInstall, "BUTTON", &F::PanelBtn, {326, 8, 72, 36}, "安装", kButton | BS_DEFPUSHBUTTON},
+    // Built and wired like the others, but nothing ever shows it.
+    {&F::btnUninstall, "BUTTON", &F::PanelBtn, {239, 32, 60, 36}, "卸载", kButton & ~WS_VISIBLE},
+    {&F::btnClose, "BUTTON", &F::PanelBtn, {488, 8, 72, 36}, "关闭", kButton},
+    {&F::btnOpenApk, "BUTTON", &F::PanelBtn, {407, 8, 72, 36}, "打开APK", kButton},
+    {&F::ckbIsClose, "BUTTON", &F::PanelBtn, {16, 31, 177, 17}, "安装完毕后关闭Varnel", kCheckBox},
+
+    // The status panel above it.
+    {&F::PanelStatus, kPanelClassName, &F::handle_, {0, 240, 567, 40}, "", kPanel, kContainer},
+    {&F::GroupBox1, "BUTTON", &F::PanelStatus, {8, 0, 553, 40}, "", kGroup, kContainer},
+    {&F::Image1, "STATIC", &F::GroupBox1, {3, 7, 32, 32}, "", kImage},
+    {&F::lblHintInfo, "STATIC", &F::GroupBox1, {41, 16, 192, 12}, "可以将APK文件拖到窗体上进行安装.", kLabel, 0,
+     FontKind::Status},
+    {&F::lblExit, "STATIC", &F::GroupBox1, {318, 16, 195, 13}, "安装成功！Varnel将在5秒后退出!(点击取消)",
+     kLink & ~WS_VISIBLE, 0, FontKind::Default, kGreen},
+    {&F::lblDownHint, "STATIC", &F::GroupBox1, {456, 16, 87, 13}, "点击下载驱动.    ", kLink & ~WS_VISIBLE, 0,
+     FontKind::Default, kMaroon},
+    // Beside the status line, placed after its text when shown; a text too long for the panel ends
+    // in an ellipsis, and its tooltip holds it whole.
+    {&F::lblReason, "STATIC", &F::GroupBox1, {241, 16, 300, 13}, "", (kLink & ~WS_VISIBLE) | SS_ENDELLIPSIS, 0,
+     FontKind::Status, kMaroon},
+};
+// clang-format on
 
 void ProcessPendingMessages() {
     MSG message;
@@ -168,14 +258,19 @@ std::unique_ptr<TfrmMain> TfrmMain::Create(HINSTANCE instance, FormSeams seams) 
     LoadRichEdit();
     std::unique_ptr<TfrmMain> form(new TfrmMain(instance, std::move(seams)));
 
-    const SIZE outer = OuterSize();
+    // Made at the layout's own size first: the density is the monitor's the window lands on.
+    const SIZE outer = OuterSizeForClient(kClientWidth, kClientHeight, kFormStyle, kFormExStyle, kLayoutDpi);
     form->handle_ = CreateWindowExA(kFormExStyle, kFormClassName, FormCaption().c_str(), kFormStyle, kFormLeft,
                                     kFormTop, outer.cx, outer.cy, nullptr, nullptr, instance, nullptr);
     if (form->handle_ == nullptr)
         throw VarnelError("Cannot create the main window. " + SystemErrorText(GetLastError()));
     SetWindowLongPtrA(form->handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form.get()));
     SetWindowLongPtrA(form->handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TfrmMain::WindowProc));
+    form->dpi_ = WindowDpi(form->handle_);
     form->CreateControls();
+    // Its place on screen scales with everything else, so it sits where it sits at 96 DPI.
+    const POINT topLeft = {form->Scaled(kFormLeft), form->Scaled(kFormTop)};
+    form->PlaceWindow(&topLeft);
     form->Dispatch([&] { form->FormCreate(); });
     return form;
 }
@@ -197,100 +292,60 @@ HFONT TfrmMain::Font(FontKind kind) const {
     }
 }
 
-HWND TfrmMain::CreateControl(HWND& field, const char* className, HWND parent, int x, int y, int width, int height,
-                             const char* text, DWORD style, DWORD exStyle, FontKind font, const TextColor& color) {
+int TfrmMain::Scaled(int value) const { return ScaleToDpi(value, dpi_); }
+
+std::uint32_t TfrmMain::IconBox() const { return static_cast<std::uint32_t>(Scaled(static_cast<int>(kIconBox))); }
+
+void TfrmMain::CreateControl(const LayoutRow& row) {
     static int nextId = kFirstControlId;
-    field = CreateWindowExA(exStyle, className, text, WS_CHILD | style, x, y, width, height, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextId++)), instance_, nullptr);
+    const LayoutBox box = ScaleBox(row.box, dpi_);
+    HWND& field = this->*row.field;
+    field = CreateWindowExA(row.exStyle, row.className, row.text, WS_CHILD | row.style, box.left, box.top, box.width,
+                            box.height, this->*row.parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextId++)),
+                            instance_, nullptr);
     if (field == nullptr)
-        throw VarnelError(std::string("Cannot create the control ") + className + ". " +
+        throw VarnelError(std::string("Cannot create the control ") + row.className + ". " +
                           SystemErrorText(GetLastError()));
-    SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(Font(font)), FALSE);
-    const bool isLabel = lstrcmpA(className, "STATIC") == 0 && (style & SS_OWNERDRAW) != SS_OWNERDRAW;
-    looks_.push_back(std::make_unique<ControlLook>(ControlLook{field, color, isLabel, Font(font)}));
-    return field;
+    SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(Font(row.font)), FALSE);
+    // Labels size themselves to their text, but for one that ends a long text in an ellipsis.
+    const bool isLabel = lstrcmpA(row.className, "STATIC") == 0 && (row.style & SS_OWNERDRAW) != SS_OWNERDRAW &&
+                         (row.style & SS_ENDELLIPSIS) == 0;
+    looks_.push_back(std::make_unique<ControlLook>(ControlLook{field, row.color, isLabel, row.font}));
+}
+
+void TfrmMain::CreateFonts() {
+    // The layout's pixel heights are those of a 96-DPI screen.
+    const auto make = [this](int height, BYTE charset, const char* face) {
+        return UniqueGdiObject(CreateFontA(Scaled(height), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset,
+                                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                           DEFAULT_PITCH | FF_DONTCARE, face));
+    };
+    defaultFont_ = make(kDefaultFontHeight, DEFAULT_CHARSET, "MS Sans Serif");
+    linkFont_ = make(kLinkFontHeight, ANSI_CHARSET, "宋体");
+    statusFont_ = make(kStatusFontHeight, ANSI_CHARSET, "宋体");
+}
+
+void TfrmMain::LoadLogos() {
+    // Each icon holds the logo at several sizes; the system picks the one nearest the density's.
+    const auto load = [this](int resource, int side) {
+        const int scaled = Scaled(side);
+        return UniqueIcon(
+            static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(resource), IMAGE_ICON, scaled, scaled, 0)));
+    };
+    logo128_ = load(IDI_FORM128, kLogoLarge);
+    logo64_ = load(IDI_FORM64, kLogoPlaceholder);
+    logo32_ = load(IDI_FORM32, kLogoSmall);
 }
 
 void TfrmMain::CreateControls() {
-    defaultFont_.Reset(CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
-    linkFont_.Reset(CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "宋体"));
-    statusFont_.Reset(CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "宋体"));
+    CreateFonts();
+    LoadLogos();
     faceBrush_.Reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
-    logo128_.Reset(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_FORM128), IMAGE_ICON, 128, 128, 0)));
-    logo64_.Reset(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_FORM64), IMAGE_ICON, 64, 64, 0)));
-    logo32_.Reset(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_FORM32), IMAGE_ICON, 32, 32, 0)));
     SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont_.Get()), FALSE);
 
-    const FontKind def = FontKind::Default;
-    const TextColor text = kWindowTextColor;
-    const DWORD visible = WS_VISIBLE;
-    const DWORD panel = visible | WS_CLIPSIBLINGS;
-    const DWORD panelEx = WS_EX_CONTROLPARENT;
-    const DWORD group = visible | BS_GROUPBOX;
-    const DWORD image = visible | SS_OWNERDRAW;
-    const DWORD label = visible | SS_LEFT | SS_NOPREFIX;
-    const DWORD link = label | SS_NOTIFY;
-    const DWORD field = visible | WS_TABSTOP | ES_LEFT | ES_READONLY | ES_AUTOHSCROLL;
-    const DWORD button = visible | WS_TABSTOP | BS_PUSHBUTTON;
-
-    // The content area: two panels on top of each other, the install panel above.
-    CreateControl(PanelDefault, kPanelClassName, handle_, 0, 0, 567, 240, "", panel, panelEx, def, text);
-    CreateControl(GBoxInfo, "BUTTON", PanelDefault, 8, 0, 553, 241, "", group, panelEx, def, text);
-    CreateControl(Image2, "STATIC", GBoxInfo, 216, 16, 128, 128, "", image, 0, def, text);
-    CreateControl(btnSelApkFile, "BUTTON", GBoxInfo, 165, 152, 225, 41, "选择APK文件进行安装", button, 0, def, text);
-
-    CreateControl(PanelInstall, kPanelClassName, handle_, 0, 0, 567, 240, "", panel, panelEx, def, text);
-    CreateControl(GroupBoxPermission, "BUTTON", PanelInstall, 280, 8, 281, 233, "权限描述", group, panelEx, def, text);
-    CreateControl(txtPermissionInfo, RICHEDIT_CLASSA, GroupBoxPermission, 16, 20, 249, 202, "",
-                  visible | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, WS_EX_CLIENTEDGE,
-                  def, text);
-    CreateControl(GroupBoxBasic, "BUTTON", PanelInstall, 8, 8, 257, 233, "基本信息", group, panelEx, def, text);
-    CreateControl(imgShowIcon, "STATIC", GroupBoxBasic, 64, 14, 72, 72, "", image, 0, def, text);
-    CreateControl(Label1, "STATIC", GroupBoxBasic, 19, 94, 60, 13, "应用名称：", label, 0, def, text);
-    CreateControl(Label2, "STATIC", GroupBoxBasic, 19, 121, 60, 13, "应用版本：", label, 0, def, text);
-    CreateControl(Label3, "STATIC", GroupBoxBasic, 19, 150, 60, 13, "系统要求：", label, 0, def, text);
-    CreateControl(Label4, "STATIC", GroupBoxBasic, 19, 179, 60, 13, "应用大小：", label, 0, def, text);
-    CreateControl(Label5, "STATIC", GroupBoxBasic, 19, 208, 60, 13, "应用包名：", label, 0, def, text);
-    CreateControl(lblAppName, "EDIT", GroupBoxBasic, 88, 93, 161, 21, "未知", field, 0, def, text);
-    CreateControl(lblAppVersion, "EDIT", GroupBoxBasic, 88, 120, 161, 21, "未知", field, 0, def, text);
-    CreateControl(lblSysRequest, "EDIT", GroupBoxBasic, 88, 149, 161, 21, "未知", field, 0, def, text);
-    CreateControl(lblFileSize, "EDIT", GroupBoxBasic, 88, 179, 161, 21, "未知", field, 0, def, text);
-    CreateControl(lblPackageName, "EDIT", GroupBoxBasic, 88, 207, 161, 21, "未知", field, 0, def, text);
-
-    // The button row, bottom-aligned and lowest.
-    CreateControl(PanelBtn, kPanelClassName, handle_, 0, 280, 567, 51, "", panel, panelEx, def, text);
-    CreateControl(lblGoMarket, "STATIC", PanelBtn, 2, 12, 104, 13, "【软件游戏下载】", link, 0, FontKind::Link, kMaroon);
-    CreateControl(lblDownDriver, "STATIC", PanelBtn, 102, 12, 104, 13, "【下载手机驱动】", link, 0, FontKind::Link,
-                  kMaroon);
-    CreateControl(lblHelp, "STATIC", PanelBtn, 202, 12, 52, 13, "【帮助】", link, 0, FontKind::Link, kMaroon);
-    CreateControl(lblCheckUpdate, "STATIC", PanelBtn, 251, 12, 52, 13, "【更新】", link, 0, FontKind::Link, kMaroon);
-    CreateControl(btnInstall, "BUTTON", PanelBtn, 326, 8, 72, 36, "安装", button | BS_DEFPUSHBUTTON, 0, def, text);
-    // Built and wired like the others, but nothing ever shows it.
-    CreateControl(btnUninstall, "BUTTON", PanelBtn, 239, 32, 60, 36, "卸载", button & ~WS_VISIBLE, 0, def, text);
-    CreateControl(btnClose, "BUTTON", PanelBtn, 488, 8, 72, 36, "关闭", button, 0, def, text);
-    CreateControl(btnOpenApk, "BUTTON", PanelBtn, 407, 8, 72, 36, "打开APK", button, 0, def, text);
-    CreateControl(ckbIsClose, "BUTTON", PanelBtn, 16, 31, 177, 17, "安装完毕后关闭Varnel",
-                  visible | WS_TABSTOP | BS_AUTOCHECKBOX, 0, def, text);
+    for (const LayoutRow& row : kLayout)
+        CreateControl(row);
     SendMessageA(ckbIsClose, BM_SETCHECK, BST_CHECKED, 0);
-
-    // The status panel above it.
-    CreateControl(PanelStatus, kPanelClassName, handle_, 0, 240, 567, 40, "", panel, panelEx, def, text);
-    CreateControl(GroupBox1, "BUTTON", PanelStatus, 8, 0, 553, 40, "", group, panelEx, def, text);
-    CreateControl(Image1, "STATIC", GroupBox1, 3, 7, 32, 32, "", image, 0, def, text);
-    CreateControl(lblHintInfo, "STATIC", GroupBox1, 41, 16, 192, 12, "可以将APK文件拖到窗体上进行安装.", label, 0,
-                  FontKind::Status, text);
-    CreateControl(lblExit, "STATIC", GroupBox1, 318, 16, 195, 13, "安装成功！Varnel将在5秒后退出!(点击取消)",
-                  link & ~WS_VISIBLE, 0, def, kGreen);
-    CreateControl(lblDownHint, "STATIC", GroupBox1, 456, 16, 87, 13, "点击下载驱动.    ", link & ~WS_VISIBLE, 0, def,
-                  kMaroon);
-    // Beside the status line, placed after its text when shown; a text too long for the panel ends
-    // in an ellipsis, and its tooltip holds it whole.
-    CreateControl(lblReason, "STATIC", GroupBox1, 241, 16, 300, 13, "", (link & ~WS_VISIBLE) | SS_ENDELLIPSIS, 0,
-                  FontKind::Status, kMaroon);
-    LookOf(lblReason)->isLabel = false;
 
     for (HWND box : {GBoxInfo, GroupBoxPermission, GroupBoxBasic, GroupBox1})
         SetWindowSubclass(box, ForwardSubclassProc, kForwardSubclassId, 0);
@@ -311,6 +366,7 @@ void TfrmMain::CreateControls() {
     }
 
     // The permission box: the layout's base font in the GB2312 character set, room for any package.
+    // Its sizes are points, which the control turns into pixels itself.
     CHARFORMATA base = {};
     base.cbSize = sizeof base;
     base.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET | CFM_COLOR;
@@ -321,6 +377,7 @@ void TfrmMain::CreateControls() {
     SendMessageA(txtPermissionInfo, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&base));
     SendMessageA(txtPermissionInfo, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&base));
     SendMessageA(txtPermissionInfo, EM_EXLIMITTEXT, 0, 4 * 1024 * 1024);
+    SetRichEditZoom();
 
     for (auto& look : looks_) {
         if (look->isLabel)
@@ -335,6 +392,65 @@ void TfrmMain::CreateControls() {
     // The driver hint was laid out above the exit notice where the two overlap.
     SetWindowPos(lblDownHint, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetWindowPos(PanelInstall, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TfrmMain::LayOutControls() {
+    for (const LayoutRow& row : kLayout) {
+        const HWND control = this->*row.field;
+        const LayoutBox box = ScaleBox(row.box, dpi_);
+        SetWindowPos(control, nullptr, box.left, box.top, box.width, box.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+        // The permission box takes a font as a change of all its text's format, which would wipe
+        // out the permission blocks' styles; its point sizes follow the zoom instead.
+        if (control != txtPermissionInfo)
+            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(row.font)), FALSE);
+    }
+    for (auto& look : looks_) {
+        if (look->isLabel)
+            AutoSizeLabel(look->control);
+    }
+    PlaceReason();
+}
+
+void TfrmMain::SetRichEditZoom() {
+    // The control turns points into pixels at the system's density; on a monitor of another
+    // density the text is zoomed by the ratio of the two, and shown at its points there too.
+    const UINT system = SystemDpi();
+    if (dpi_ == system)
+        SendMessageA(txtPermissionInfo, EM_SETZOOM, 0, 0);
+    else
+        SendMessageA(txtPermissionInfo, EM_SETZOOM, dpi_, system);
+}
+
+void TfrmMain::PlaceWindow(const POINT* topLeft) {
+    const SIZE outer = OuterSizeForClient(Scaled(kClientWidth), Scaled(kClientHeight), kFormStyle, kFormExStyle, dpi_);
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (topLeft == nullptr)
+        flags |= SWP_NOMOVE;
+    SetWindowPos(handle_, nullptr, topLeft ? topLeft->x : 0, topLeft ? topLeft->y : 0, outer.cx, outer.cy, flags);
+    // The system's idea of the frame may differ from the frame drawn (the size handler measures it).
+    FormResize();
+}
+
+void TfrmMain::ChangeDpi(UINT dpi, const RECT* suggested) {
+    if (dpi == 0)
+        return;
+    dpi_ = dpi;
+    // The controls get the new fonts before the old ones are deleted.
+    UniqueGdiObject oldFonts[] = {std::move(defaultFont_), std::move(linkFont_), std::move(statusFont_)};
+    CreateFonts();
+    LoadLogos();
+    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont_.Get()), FALSE);
+    LayOutControls();
+    SetRichEditZoom();
+    RefitApkIcon();
+    if (suggested != nullptr) {
+        const POINT topLeft = {suggested->left, suggested->top};
+        PlaceWindow(&topLeft);
+    } else {
+        PlaceWindow(nullptr);
+    }
+    RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
 void TfrmMain::ApplyTabOrder(const std::vector<HWND>& order) {
@@ -363,7 +479,7 @@ void TfrmMain::AutoSizeLabel(HWND labelControl) {
     WindowDC dc(labelControl);
     if (dc.Get() == nullptr)
         return;
-    SelectedObject font(dc.Get(), look->font);
+    SelectedObject font(dc.Get(), Font(look->font));
     SIZE extent = {0, 0};
     GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
     TEXTMETRICA metrics = {};
@@ -459,15 +575,32 @@ void TfrmMain::FormCreate() {
 }
 
 void TfrmMain::FormResize() {
-    // The layout is fixed: any other outer size snaps back at once.
-    const SIZE outer = OuterSize();
+    // The layout is fixed: any other outer size snaps back at once. The outer size is the one that
+    // gives the layout's client area at the window's density with the frame the window really has
+    // (which differs between systems, and from what they compute for a density they just moved to).
+    if (holdingSize_ || handle_ == nullptr)
+        return;
+    holdingSize_ = true;
+    struct Release {
+        bool& flag;
+        ~Release() { flag = false; }
+    } release{holdingSize_};
+    const auto frame = [this](RECT& outer) {
+        RECT client;
+        GetWindowRect(handle_, &outer);
+        GetClientRect(handle_, &client);
+        return SIZE{(outer.right - outer.left) - client.right, (outer.bottom - outer.top) - client.bottom};
+    };
     RECT rect;
-    GetWindowRect(handle_, &rect);
-    if (rect.bottom - rect.top != outer.cy)
-        SetWindowPos(handle_, nullptr, 0, 0, rect.right - rect.left, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    GetWindowRect(handle_, &rect);
-    if (rect.right - rect.left != outer.cx)
-        SetWindowPos(handle_, nullptr, 0, 0, outer.cx, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SIZE border = frame(rect);
+    const int height = Scaled(kClientHeight) + border.cy;
+    if (rect.bottom - rect.top != height)
+        SetWindowPos(handle_, nullptr, 0, 0, rect.right - rect.left, height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    border = frame(rect);
+    const int width = Scaled(kClientWidth) + border.cx;
+    if (rect.right - rect.left != width)
+        SetWindowPos(handle_, nullptr, 0, 0, width, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TfrmMain::FormClose() {
@@ -505,8 +638,9 @@ void TfrmMain::DrawImage(const DRAWITEMSTRUCT& item) {
         DrawIconEx(dc, 0, 0, logo32_.Get(), rect.right - rect.left, rect.bottom - rect.top, 0, nullptr, DI_NORMAL);
     } else if (item.hwndItem == imgShowIcon) {
         if (!apkIcon_) {
-            // The placeholder at its own size from the top-left corner, not stretched.
-            DrawIconEx(dc, 0, 0, logo64_.Get(), 64, 64, 0, nullptr, DI_NORMAL);
+            // The placeholder at its own size (at this density) from the top-left corner.
+            const int side = Scaled(kLogoPlaceholder);
+            DrawIconEx(dc, 0, 0, logo64_.Get(), side, side, 0, nullptr, DI_NORMAL);
             return;
         }
         const HDC memory = CreateCompatibleDC(dc);
@@ -525,6 +659,10 @@ void TfrmMain::DrawImage(const DRAWITEMSTRUCT& item) {
 void TfrmMain::SetApkIcon(UniqueGdiObject bitmap, SIZE size) {
     apkIcon_ = std::move(bitmap);
     apkIconSize_ = apkIcon_ ? size : SIZE{0, 0};
+    if (!apkIcon_) {
+        apkIconPackage_.clear();
+        apkIconMember_.clear();
+    }
     InvalidateRect(imgShowIcon, nullptr, TRUE);
 }
 
@@ -570,6 +708,11 @@ void TfrmMain::ShowPhoneReason(const std::string& text, const std::string& detai
         ShowWindow(lblReason, SW_HIDE);
         return;
     }
+    PlaceReason();
+    ShowWindow(lblReason, SW_SHOW);
+}
+
+void TfrmMain::PlaceReason() {
     // After the status line's text, to the panel's right edge.
     RECT status;
     GetWindowRect(lblHintInfo, &status);
@@ -581,7 +724,6 @@ void TfrmMain::ShowPhoneReason(const std::string& text, const std::string& detai
     const int right = panel.right - gap;
     SetWindowPos(lblReason, HWND_TOP, left, status.top, std::max(right - left, 1), status.bottom - status.top,
                  SWP_NOACTIVATE);
-    ShowWindow(lblReason, SW_SHOW);
 }
 
 void TfrmMain::lblReasonClick() {
@@ -684,6 +826,19 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam != SIZE_MINIMIZED)
             Dispatch([this] { FormResize(); });
         return 0;
+    case WM_GETDPISCALEDSIZE: {
+        // The size to ask for at the coming density: the layout's, not the old one stretched.
+        auto* size = reinterpret_cast<SIZE*>(lParam);
+        const UINT dpi = static_cast<UINT>(wParam);
+        *size = OuterSizeForClient(ScaleToDpi(kClientWidth, dpi), ScaleToDpi(kClientHeight, dpi), kFormStyle,
+                                   kFormExStyle, dpi);
+        return TRUE;
+    }
+    case WM_DPICHANGED: {
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        Dispatch([this, wParam, suggested] { ChangeDpi(LOWORD(wParam), suggested); });
+        return 0;
+    }
     case WM_SETCURSOR:
         if (appCursor_ != nullptr) {
             SetCursor(appCursor_);

@@ -89,6 +89,10 @@ public:
     // True while imgShowIcon shows the built-in placeholder rather than a package's icon.
     bool ShowsPlaceholderIcon() const { return !apkIcon_; }
     SIZE ApkIconSize() const { return apkIconSize_; }
+    // The density the window is laid out for (96 is the layout's own).
+    UINT Dpi() const { return dpi_; }
+    // The side of the package icon's box at the window's density.
+    std::uint32_t IconBox() const;
 
     // ---- Start-up and the window ----
     void FormCreate();
@@ -201,24 +205,40 @@ public:
     HWND lblDownHint = nullptr;
     HWND lblReason = nullptr;
 
-    // The layout's client area, which every system must give the window.
+    // The layout's client area at 96 DPI, which every system must give the window (scaled to
+    // the window's density).
     static constexpr int kClientWidth = 567;
     static constexpr int kClientHeight = 331;
-    // The side of the square the package's icon is fitted into.
+    // The side of the square the package's icon is fitted into, at 96 DPI.
     static constexpr std::uint32_t kIconBox = 72;
 
 private:
     struct ControlLook;
+    struct LayoutRow;
     class PhoneView;
     enum class FontKind { Default, Link, Status };
 
+    // Every control of the window, in creation order, placed in pixels at 96 DPI.
+    static const LayoutRow kLayout[];
+
     explicit TfrmMain(HINSTANCE instance, FormSeams seams);
     void CreateControls();
-    HWND CreateControl(HWND& field, const char* className, HWND parent, int x, int y, int width, int height,
-                       const char* text, DWORD style, DWORD exStyle, FontKind font, const TextColor& color);
+    void CreateControl(const LayoutRow& row);
     void ApplyTabOrder(const std::vector<HWND>& order);
     void AutoSizeLabel(HWND label);
     HFONT Font(FontKind kind) const;
+    int Scaled(int value) const;
+    // Fonts and pictures made for the window's density.
+    void CreateFonts();
+    void LoadLogos();
+    // Puts every control at its place for the window's density, in its font.
+    void LayOutControls();
+    // Gives the window its outer size for the density, at `topLeft` (or where it is).
+    void PlaceWindow(const POINT* topLeft);
+    void SetRichEditZoom();
+    void RefitApkIcon();
+    // WM_DPICHANGED: the window moved to a monitor of another density, or the density changed.
+    void ChangeDpi(UINT dpi, const RECT* suggested);
     ControlLook* LookOf(HWND control) const;
     void ReportError(const std::string& message);
     void ResetFacts();
@@ -229,6 +249,7 @@ private:
     void ChooseAndInspect(bool fromButtonRow);
     // Shows (or, with an empty text, hides) the note beside the status line.
     void ShowPhoneReason(const std::string& text, const std::string& details);
+    void PlaceReason();
     // Puts the status line to its "ready to install" text, unless the last inspection found no
     // tool to read the package with, which the status line keeps saying.
     void ShowReadyStatus();
@@ -276,6 +297,11 @@ private:
     UniqueIcon logo32_;
     UniqueGdiObject apkIcon_; // a 32-bit premultiplied picture, or none while the placeholder shows
     SIZE apkIconSize_ = {0, 0};
+    // Where the icon on show came from, to fit it again to the box of another density.
+    std::string apkIconPackage_;
+    std::string apkIconMember_;
+    UINT dpi_ = 96;
+    bool holdingSize_ = false;
     std::vector<std::unique_ptr<ControlLook>> looks_;
     HWND hoveredLink_ = nullptr;
 };

@@ -2,7 +2,7 @@
 VARNEL_PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev zlib1g-dev \
  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev doctest-dev \
  nlohmann-json3-dev \
- wine wine64 xvfb x11-apps fonts-wqy-zenhei imagemagick aapt android-framework-res \
+ wine wine64 fonts-wine xvfb x11-apps fonts-wqy-zenhei fonts-wqy-microhei imagemagick aapt android-framework-res \
  zip unzip python3 util-linux locales"
 
 varnel_install_deps() {

@@ -1,5 +1,6 @@
 # Shared by the Wine launcher, run.sh and test.sh: one private Xvfb per build tree, started on
-# first need and found again by later programs through its display file.
+# first need and found again by later programs through its display file. Its screen is large
+# enough for the window at 200 % (and for run.sh's desktop at 150 %).
 varnel_xvfb_start() {
     _dir="$1"
     mkdir -p "$_dir"
@@ -15,7 +16,7 @@ varnel_xvfb_start() {
     fi
     _n=91
     while [ -e "/tmp/.X$_n-lock" ] || [ -e "/tmp/.X11-unix/X$_n" ]; do _n=$((_n + 1)); done
-    Xvfb ":$_n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 8>&- 9>&- &
+    Xvfb ":$_n" -screen 0 2048x1536x24 -nolisten tcp >/dev/null 2>&1 8>&- 9>&- &
     echo $! > "$_dir/.xvfb.pid"
     echo ":$_n" > "$_dir/.xvfb.display"
     _i=0

@@ -2,8 +2,10 @@
 """Draws Varnel's logo and the sample package's launcher icon, from shapes, with nothing but the
 standard library, so the build needs no image tools.
 
-  make_logo.py --ico DIR          varnel.ico (256 px) and form128/64/32.ico, each one image of
-                                  256 colours with a transparency mask
+  make_logo.py --ico DIR          varnel.ico and form128/64/32.ico: each holds the logo at its
+                                  size and at 125, 150 and 200 % of it (varnel.ico: the shell's
+                                  sizes, 16 to 256 px), as images of 256 colours with a
+                                  transparency mask, so every display scaling finds a sharp one
   make_logo.py --png FILE SIZE    the logo as a 32-bit PNG (for documents and previews)
   make_logo.py --sample-res DIR   the sample package's launcher icons, mipmap-*/ic_launcher.png
 
@@ -143,7 +145,7 @@ def median_cut(colours, count):
     return palette
 
 
-def ico_bytes(rows):
+def ico_image(rows):
     """One icon image of 256 colours with an AND mask. Edges are blended against the window
     face colour, since the mask itself has no partial transparency."""
     size = len(rows)
@@ -189,10 +191,31 @@ def ico_bytes(rows):
         mask += bits
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 8, 0, len(xor) + len(mask), 0, 0, 256, 0)
     pal = b"".join(struct.pack("BBBB", b, g, r, 0) for r, g, b in palette)
-    image = header + pal + bytes(xor) + bytes(mask)
-    dim = 0 if size >= 256 else size
-    entry = struct.pack("<BBBBHHII", dim, dim, 0, 0, 1, 8, len(image), 6 + 16)
-    return struct.pack("<HHH", 0, 1, 1) + entry + image
+    return header + pal + bytes(xor) + bytes(mask)
+
+
+def ico_bytes(images):
+    """An icon file of the given images (lists of rows), in the order given."""
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    data = b""
+    for rows in images:
+        image = ico_image(rows)
+        dim = 0 if len(rows) >= 256 else len(rows)
+        directory += struct.pack("<BBBBHHII", dim, dim, 0, 0, 1, 8, len(image), offset)
+        offset += len(image)
+        data += image
+    return directory + data
+
+
+# The sizes each icon holds. The form's pictures are drawn at 100, 125, 150 and 200 % of their
+# layout size; the program's own icon serves the shell, the caption and the task bar.
+ICON_SIZES = (
+    ("varnel.ico", (16, 20, 24, 32, 40, 48, 64, 256)),
+    ("form128.ico", (128, 160, 192, 256)),
+    ("form64.ico", (64, 80, 96, 128)),
+    ("form32.ico", (32, 40, 48, 64)),
+)
 
 
 def write(path, data):
@@ -204,8 +227,12 @@ def write(path, data):
 def main(argv):
     if len(argv) == 3 and argv[1] == "--ico":
         out = argv[2]
-        for name, size in (("varnel.ico", 256), ("form128.ico", 128), ("form64.ico", 64), ("form32.ico", 32)):
-            write(os.path.join(out, name), ico_bytes(render(logo_sample, size)))
+        rendered = {}
+        for name, sizes in ICON_SIZES:
+            for size in sizes:
+                if size not in rendered:
+                    rendered[size] = render(logo_sample, size)
+            write(os.path.join(out, name), ico_bytes([rendered[size] for size in sizes]))
     elif len(argv) == 4 and argv[1] == "--png":
         write(argv[2], png_bytes(render(logo_sample, int(argv[3]))))
     elif len(argv) == 3 and argv[1] == "--sample-res":

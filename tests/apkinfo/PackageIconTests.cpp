@@ -57,6 +57,37 @@ TEST_CASE("The icon the tool names, or a PNG sibling of it, fitted into the box"
     }
 }
 
+TEST_CASE("On a denser screen a PNG icon grows with the density, from a sharper sibling") {
+    struct Case {
+        const char* package;
+        const char* member;
+        unsigned dpi;
+        std::uint32_t box; // the icon box at that density
+        std::uint32_t size;
+    };
+    const char* const mdpi = "res\\mipmap-mdpi-v4\\ic_launcher.png";     // 48 px, siblings 72, 96, 144
+    const char* const ldpi = "res\\mipmap-ldpi-v4\\ic_launcher.png";     // 36 px, sibling 48
+    const char* const xxhdpi = "res\\mipmap-xxhdpi-v4\\ic_launcher.png"; // 144 px
+    const Case cases[] = {
+        {"icon-adaptive.apk", mdpi, 96, 72, 48},      // its own size at the layout's density
+        {"icon-adaptive.apk", mdpi, 144, 108, 72},    // 48 x 1.5: the 72 px sibling as it is
+        {"icon-adaptive.apk", mdpi, 192, 144, 96},    // 48 x 2: the 96 px one
+        {"icon-adaptive.apk", mdpi, 120, 90, 60},     // 48 x 1.25: the 72 px one scaled down
+        {"icon-adaptive.apk", xxhdpi, 144, 108, 108}, // already larger than the box: fitted
+        {"icon-small.apk", ldpi, 192, 144, 48},       // 36 x 2 = 72, but 48 px is the sharpest there is
+        {"icon-large.apk", xxhdpi, 120, 90, 90},      // no siblings: fitted as before
+    };
+    for (const auto& c : cases) {
+        CAPTURE(c.package);
+        CAPTURE(c.member);
+        CAPTURE(c.dpi);
+        RgbaImage icon;
+        REQUIRE(LoadPackageIcon(IconPackage(c.package), c.member, c.box, TZipPlatform::Portable(), icon, c.dpi));
+        CHECK(icon.width == c.size);
+        CHECK(icon.height == c.size);
+    }
+}
+
 TEST_CASE("Only a package that can't be opened at all is an error") {
     RgbaImage icon;
     CHECK_THROWS_AS(LoadPackageIcon(IconPackage("no-such.apk"), "a.png", 72, TZipPlatform::Portable(), icon),
