@@ -244,8 +244,8 @@ std::vector<OpenedBundle::ObbOnDisk> OpenedBundle::ObbFiles() {
 }
 
 bool LoadBundleIcon(OpenedBundle& bundle, const std::string& memberName, std::uint32_t box,
-                    const TZipPlatform& platform, RgbaImage& icon) {
-    if (LoadPackageIcon(bundle.BasePath(), memberName, box, platform, icon))
+                    const TZipPlatform& platform, RgbaImage& icon, unsigned dpi) {
+    if (LoadPackageIcon(bundle.BasePath(), memberName, box, platform, icon, dpi))
         return true;
     // A launcher icon is 48 px at 160 dpi: the bucket that gives the box's size without enlarging
     // comes first, then the larger ones, then the smaller ones from large to small.
@@ -267,7 +267,7 @@ bool LoadBundleIcon(OpenedBundle& bundle, const std::string& memberName, std::ui
     for (const BundlePiece* piece : densities) {
         try {
             const std::vector<std::string> files = bundle.PieceFiles({piece->split.name});
-            if (LoadPackageIcon(files.front(), memberName, box, platform, icon))
+            if (LoadPackageIcon(files.front(), memberName, box, platform, icon, dpi))
                 return true;
         } catch (const BundleError&) {
             // An icon that can't be had is no reason to refuse the bundle.

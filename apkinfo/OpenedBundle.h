@@ -111,4 +111,4 @@ constexpr std::uint64_t kFreeSpaceReserve = std::uint64_t(16) << 20;
 // The icon of a bundle: from the base as for an APK (LoadPackageIcon), else from a density split
 // of the base module, the one whose icon suits the box best first. False when none serves.
 bool LoadBundleIcon(OpenedBundle& bundle, const std::string& memberName, std::uint32_t box,
-                    const TZipPlatform& platform, RgbaImage& icon);
+                    const TZipPlatform& platform, RgbaImage& icon, unsigned dpi = 96);

@@ -13,6 +13,12 @@ const char* const kApplicationTitle = "Varnel       \xA1\xA1\x81";
 std::string FormCaption() { return std::string("Varnel" VARNEL_VERSION "      Quorly") + kPublisherHost; }
 
 std::string WithFullStop(const std::string& message) {
+    // A Chinese sentence that ends in its own full stop, exclamation or question mark is ended
+    // already; a "." after it would only be a stray dot.
+    for (const char* end : {"\xA1\xA3", "\xA3\xA1", "\xA3\xBF"}) {
+        if (message.size() >= 2 && message.compare(message.size() - 2, 2, end) == 0)
+            return message;
+    }
     if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))
         return message + ".";
     return message;
@@ -48,3 +54,10 @@ std::string DownDriverAddress() { return std::string(kPublisherHost) + "/article
 std::string HelpAddress() { return std::string(kPublisherHost) + "/article/37819.shtml    "; }
 std::string CheckUpdateAddress() { return std::string("http://") + kPublisherHost + "/rj/37804.shtml                "; }
 std::string DownHintAddress() { return std::string(kPublisherHost) + "/article/37804.shtml      "; }
+
+std::string OpenDialogFilter() {
+    const char entries[] = "Apk文件\0*.apk\0"
+                           "安装包组（apks、xapk、apkm）\0*.apks;*.xapk;*.apkm\0"
+                           "所有支持的文件\0*.apk;*.apks;*.xapk;*.apkm\0";
+    return std::string(entries, sizeof entries); // the literal's own NUL ends the list
+}

@@ -14,7 +14,8 @@ extern const char* const kApplicationTitle;
 std::string FormCaption();
 
 // An error box shows the error's message with a full stop added when its last byte sorts after
-// "." (so "... not found" gets one, "... 1." or "... :" do not).
+// "." (so "... not found" and "... 1:" get one, "... 1." and "... -" do not), unless it ends in a
+// Chinese full stop, exclamation or question mark.
 std::string WithFullStop(const std::string& message);
 
 // What the raw command line asks for. The file association starts the program as
@@ -24,6 +25,10 @@ struct StartupArguments {
     std::string apkFileName; // with every double quote removed
 };
 StartupArguments ReadStartupCommandLine(const std::string& commandLine);
+
+// The Open dialog's filter, its entries as the dialog takes them (name, NUL, patterns, NUL; a
+// second NUL at the end): APKs first, then bundles, then every kind the program opens.
+std::string OpenDialogFilter();
 
 // Where a link label's address is sent: without its trailing blanks, and with "http://" put
 // before an address that names no scheme, so the user's default browser opens it as a web page.

@@ -1,4 +1,5 @@
 // The ZIP reader's headers come before windows.h, which would rename two of its members.
+#include "apkinfo/OpenedBundle.h"
 #include "apkinfo/PackageFacts.h"
 #include "apkinfo/PackageIcon.h"
 #include "app/ZipPlatformWin.h"
@@ -26,7 +27,26 @@ void TfrmMain::InspectApk(const std::string& path) {
     // Without the tool the fields can't be filled; the status line says why rather than leaving
     // a window full of "未知" unexplained.
     aaptMissing_ = !system_.FileExists(AaptPath(exeFolder_));
-    const StringList lines = RunCommandLines(BadgingCommandLine(exeFolder_, ApkFileName));
+    // A bundle is shown by its base APK, taken out into a folder of its own; the last bundle's
+    // folder goes now.
+    bundle_.reset();
+    bundleError_.clear();
+    std::string inspected = ApkFileName;
+    const PackageFileKind kind = PackageKindOfPath(path, [this](unsigned char b) { return system_.IsLeadByte(b); });
+    if (IsBundle(kind)) {
+        std::shared_ptr<OpenedBundle> bundle;
+        try {
+            bundle = std::make_shared<OpenedBundle>(path, kind, system_, WindowsZipPlatform());
+        } catch (const std::exception& error) {
+            bundleError_ = error.what();
+            throw;
+        }
+        if (closed_)
+            return;
+        bundle_ = bundle;
+        inspected = bundle_->BasePath();
+    }
+    const StringList lines = RunCommandLines(BadgingCommandLine(exeFolder_, inspected));
     if (closed_)
         return;
     ParseBadging(lines);
@@ -63,7 +83,11 @@ void TfrmMain::ParseBadging(const StringList& lines) {
 
 void TfrmMain::ShowApkIcon(const std::string& apkPath, const std::string& memberName) {
     RgbaImage icon;
-    if (!LoadPackageIcon(apkPath, memberName, IconBox(), WindowsZipPlatform(), icon, dpi_) || closed_)
+    // A bundle's icon is in its base, or in a density split when the base holds none.
+    const std::shared_ptr<OpenedBundle> bundle = bundle_ && bundle_->Path() == apkPath ? bundle_ : nullptr;
+    const bool loaded = bundle ? LoadBundleIcon(*bundle, memberName, IconBox(), WindowsZipPlatform(), icon, dpi_)
+                               : LoadPackageIcon(apkPath, memberName, IconBox(), WindowsZipPlatform(), icon, dpi_);
+    if (!loaded || closed_)
         return; // the placeholder, or the last icon, stays
     UniqueGdiObject bitmap = MakeIconBitmap(icon);
     if (!bitmap)
@@ -85,6 +109,30 @@ void TfrmMain::RefitApkIcon() {
         ShowApkIcon(package, member);
     } catch (const std::exception&) {
     }
+}
+
+std::string TfrmMain::BundleNote(std::string& details) const {
+    // Which kind of bundle, and how many pieces: the user sees why one file installs several.
+    const BundleInfo& info = bundle_->Info();
+    const char* kinds[] = {"", "", ".apks", ".xapk", ".apkm"};
+    std::string note = std::string("安装包组（") + kinds[static_cast<int>(info.kind)] + "）：" +
+                       std::to_string(info.pieces.size() + info.standalones.size()) + " 个APK";
+    if (!info.obbs.empty())
+        note += "，" + std::to_string(info.obbs.size()) + " 个数据文件";
+    details = note + "\r\n";
+    const auto printable = [](const std::string& name) {
+        std::string shown;
+        for (char c : name)
+            shown += static_cast<unsigned char>(c) < ' ' ? '?' : c;
+        return shown;
+    };
+    for (const BundlePiece& piece : info.pieces)
+        details += printable(piece.split.name) + "\r\n";
+    for (const BundleStandalone& standalone : info.standalones)
+        details += printable(standalone.apk.name) + "\r\n";
+    for (const ObbFile& obb : info.obbs)
+        details += printable(obb.member) + " → " + printable(obb.phonePath) + "\r\n";
+    return note;
 }
 
 bool TfrmMain::RunCommandText(const std::string& commandLine, std::string& output) {

@@ -566,6 +566,9 @@ void TfrmMain::FormCreate() {
         ShowWindow(PanelInstall, SW_HIDE);
         TRegistryUtils registry;
         registry.RegisterFileType(".apk", exePath_, "Quorlyapk", exePath_ + ",0", "android APK程序");
+        // Bundles open in the same program, under the same file type.
+        for (const char* bundleExtension : {".apks", ".xapk", ".apkm"})
+            registry.RegisterFileType(bundleExtension, exePath_, "Quorlyapk", exePath_ + ",0", "android APK程序");
         return;
     }
     ShowWindow(PanelDefault, SW_HIDE);
@@ -605,6 +608,7 @@ void TfrmMain::FormResize() {
 
 void TfrmMain::FormClose() {
     IniFile.reset();
+    bundle_.reset(); // its temporary folder goes with the window
     SetTimerExitEnabled(false);
     timerExitDestroyed_ = true;
 }
@@ -743,7 +747,9 @@ void TfrmMain::ShowReadyStatus() {
     } else {
         SetFontColor(lblHintInfo, kWindowTextColor);
         SetCaption(lblHintInfo, "点击“安装”按钮进行安装...");
-        ShowPhoneReason(std::string(), std::string());
+        std::string details;
+        const std::string note = bundle_ ? BundleNote(details) : std::string();
+        ShowPhoneReason(note, details);
     }
     ShowWindow(lblDownHint, SW_HIDE);
 }

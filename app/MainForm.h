@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+class OpenedBundle;
+
 // What the window asks of the world outside it. The program uses the real ones; tests replace
 // them so that nothing modal blocks a test and nothing leaves the machine.
 struct FormSeams {
@@ -114,6 +116,8 @@ public:
     // everything adb printed.
     void lblReasonClick();
     const std::string& ReasonDetails() const { return reasonDetails_; }
+    // The bundle on show (.apks, .xapk, .apkm), or none.
+    const OpenedBundle* Bundle() const { return bundle_.get(); }
 
     // ---- Phone operations ----
     void btnInstallClick();
@@ -253,6 +257,8 @@ private:
     // Puts the status line to its "ready to install" text, unless the last inspection found no
     // tool to read the package with, which the status line keeps saying.
     void ShowReadyStatus();
+    // The note that says the package on show is a bundle, and its pieces for the details.
+    std::string BundleNote(std::string& details) const;
     bool IsLink(HWND control) const;
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -286,6 +292,10 @@ private:
     bool aaptMissing_ = false;
     std::string requiredAndroid_; // the Android version the package on show needs, for the phones' refusals
     std::string reasonDetails_;
+    // The bundle on show, with the APKs taken out of it so far; an install holds on to it while it
+    // runs, whatever is chosen meanwhile.
+    std::shared_ptr<OpenedBundle> bundle_;
+    std::string bundleError_; // why the bundle on show could not be opened
     HWND tooltip_ = nullptr;
 
     UniqueGdiObject defaultFont_;

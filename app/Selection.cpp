@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/AppText.h"
+#include "apkinfo/PackageKind.h"
 #include "device/PathText.h"
 
 #include <commdlg.h>
@@ -20,11 +21,11 @@ bool ShowOpenApkDialog(HWND owner, std::string& fileName) {
     static std::string lastChoice;
     std::vector<char> buffer(32768, '\0');
     lastChoice.copy(buffer.data(), std::min(lastChoice.size(), buffer.size() - 1));
-    static const char filter[] = "Apk文件\0*.apk\0";
+    const std::string filter = OpenDialogFilter();
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filter;
+    dialog.lpstrFilter = filter.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = buffer.data();
     dialog.nMaxFile = static_cast<DWORD>(buffer.size());
@@ -72,8 +73,9 @@ void TfrmMain::FormDropFiles(HDROP drop) {
     const UINT copied = DragQueryFileA(drop, 0, &path[0], length + 1);
     path.resize(copied);
 
-    // Windows names files without regard to case, so GAME.APK is a package too.
-    if (SameTextAscii(ExtractFileExt(path, IsLeadByte), ".apk")) {
+    // Windows names files without regard to case, so GAME.APK is a package too; bundles are
+    // taken as packages are.
+    if (PackageKindOfPath(path, IsLeadByte) != PackageFileKind::None) {
         ApkFileName = path;
         ShowWindow(PanelDefault, SW_HIDE);
         ShowWindow(PanelInstall, SW_SHOW);

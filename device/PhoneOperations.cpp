@@ -1,7 +1,9 @@
 #include "device/PhoneOperations.h"
 
 #include "device/AdbReasons.h"
+#include "device/Errors.h"
 #include "device/PathText.h"
+#include "device/PhoneTraits.h"
 #include "device/ToolCommands.h"
 #include "device/Utf8.h"
 
@@ -136,11 +138,20 @@ bool SerialArgument(const std::string& serial, ISystem& system, std::string& arg
                                            std::count(wide.begin(), wide.end(), u'?');
 }
 
-struct PhoneResult {
-    std::string serial;
+// One ready phone through the steps of an operation.
+struct PhoneJob {
+    std::string serial;    // as adb listed it (UTF-8)
+    std::string serialArg; // as the command line gives it; empty when adb picks the only phone
+    bool failed = false;
     bool succeeded = false;
     std::string reason;  // in the window's code page
-    std::string details; // the command and what adb printed
+    std::string details; // the commands and what adb printed
+
+    bool Going() const { return !failed && !succeeded; }
+    void Fail(const std::string& why) {
+        failed = true;
+        reason = why;
+    }
 };
 
 std::string Decimal(std::size_t value) { return std::to_string(value); }
@@ -149,90 +160,136 @@ std::string PhoneName(const std::string& serial, ISystem& system) {
     return serial.empty() ? std::string("手机") : "手机 " + AnsiFromUtf8(serial, system);
 }
 
-// Runs one command per ready phone, all at once, and judges each phone's answer.
-std::vector<PhoneResult> RunOnPhones(const Targets& targets,
-                                     const std::function<std::string(const std::string& serial)>& commandFor,
-                                     const std::string& requiredAndroid, PhoneTools& tools, IPhoneView& view) {
-    ISystem& system = tools.system;
-    std::vector<PhoneResult> results;
-    std::vector<ToolRun> runs;
-    std::vector<std::size_t> runOf; // index into runs for each result, or npos
+std::vector<PhoneJob> MakeJobs(const Targets& targets, ISystem& system) {
+    std::vector<PhoneJob> jobs;
     for (const Phone& phone : targets.ready) {
-        PhoneResult result;
-        result.serial = phone.serial;
-        std::string serial;
-        if (!targets.single && !SerialArgument(phone.serial, system, serial)) {
-            result.reason = "序列号含有无法传给adb的字符";
-            runOf.push_back(std::string::npos);
-        } else {
-            runs.emplace_back();
-            runs.back().commandLine = commandFor(targets.single ? std::string() : serial);
-            runOf.push_back(runs.size() - 1);
-        }
-        results.push_back(result);
+        PhoneJob job;
+        job.serial = phone.serial;
+        if (!targets.single && !SerialArgument(phone.serial, system, job.serialArg))
+            job.Fail("序列号含有无法传给adb的字符");
+        jobs.push_back(job);
     }
+    return jobs;
+}
+
+// The time an operation has taken over all its steps, for the note beside the status line.
+struct RunClock {
+    unsigned before = 0; // the steps done
+    unsigned current = 0;
+};
+
+// Runs the commands each going phone needs for one step, every phone's at once; `judge` then
+// reads each phone's runs. `countPhones` says how many phones are done in the note.
+void RunStep(std::vector<PhoneJob>& jobs, const std::function<std::vector<std::string>(PhoneJob&)>& commandsFor,
+             const std::function<void(PhoneJob&, const std::vector<ToolRun>&)>& judge, bool countPhones,
+             RunClock& clock, PhoneTools& tools, IPhoneView& view) {
+    std::vector<ToolRun> runs;
+    std::vector<std::pair<std::size_t, std::size_t>> spans(jobs.size(), {0, 0});
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (!jobs[i].Going())
+            continue;
+        const std::size_t first = runs.size();
+        for (const std::string& command : commandsFor(jobs[i])) {
+            runs.emplace_back();
+            runs.back().commandLine = command;
+        }
+        spans[i] = {first, runs.size()};
+    }
+    if (runs.empty())
+        return;
     const std::size_t total = runs.size();
     tools.runner.RunAll(runs, [&](unsigned elapsedMs, std::size_t finished) {
-        if (elapsedMs < kQuietMs || view.IsClosed())
+        clock.current = elapsedMs;
+        const unsigned ms = clock.before + elapsedMs;
+        if (ms < kQuietMs || view.IsClosed())
             return;
-        std::string note = "已用 " + Decimal(elapsedMs / 1000) + " 秒";
-        if (total > 1)
+        std::string note = "已用 " + Decimal(ms / 1000) + " 秒";
+        if (countPhones && total > 1)
             note += "，已完成 " + Decimal(finished) + "/" + Decimal(total) + " 台";
         view.ShowReason(note, std::string());
     });
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        if (runOf[i] == std::string::npos)
+    clock.before += clock.current;
+    clock.current = 0;
+    if (view.IsClosed())
+        return;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (spans[i].first == spans[i].second)
             continue;
-        const ToolRun& run = runs[runOf[i]];
-        PhoneResult& result = results[i];
-        result.details = run.commandLine + "\r\n" + AnsiFromUtf8(run.output, system) + AnsiFromUtf8(run.errors, system);
-        if (!run.started) {
-            result.reason = "adb.exe无法启动";
-        } else if (AdbReportsSuccess(run.output, run.errors)) {
-            result.succeeded = true;
-        } else {
-            const AdbFailure failure =
-                ReadAdbFailure(AnsiFromUtf8(run.output, system), AnsiFromUtf8(run.errors, system));
-            result.reason = ExplainFailure(failure, requiredAndroid);
+        const std::vector<ToolRun> mine(runs.begin() + static_cast<std::ptrdiff_t>(spans[i].first),
+                                        runs.begin() + static_cast<std::ptrdiff_t>(spans[i].second));
+        for (const ToolRun& run : mine) {
+            jobs[i].details += run.commandLine + "\r\n" + AnsiFromUtf8(run.output, tools.system) +
+                               AnsiFromUtf8(run.errors, tools.system);
         }
+        judge(jobs[i], mine);
     }
-    for (const Phone& phone : targets.unready) {
-        PhoneResult result;
-        result.serial = phone.serial;
-        result.reason = StateText(ClassifyState(phone.state), phone.state);
-        results.push_back(result);
-    }
-    return results;
 }
 
-// The outcome in the status line, and the reason beside it when some phone refused.
-void Report(const std::vector<PhoneResult>& results, const OperationTexts& texts, ISystem& system, IPhoneView& view,
-            bool& allSucceeded) {
+// The step that does the work: an install or an uninstall, judged by adb's "Success".
+void JudgeOutcome(PhoneJob& job, const ToolRun& run, const std::string& requiredAndroid, ISystem& system) {
+    if (!run.started) {
+        job.Fail("adb.exe无法启动");
+    } else if (AdbReportsSuccess(run.output, run.errors)) {
+        job.succeeded = true;
+    } else {
+        const AdbFailure failure = ReadAdbFailure(AnsiFromUtf8(run.output, system), AnsiFromUtf8(run.errors, system));
+        job.Fail(ExplainFailure(failure, requiredAndroid));
+    }
+}
+
+// The outcome in the status line, and the reason beside it when some phone was not served.
+// Returns true when every phone listed took it.
+bool Report(const std::vector<PhoneJob>& jobs, const Targets& targets, const OperationTexts& texts, ISystem& system,
+            IPhoneView& view) {
+    std::vector<PhoneJob> all = jobs;
+    for (const Phone& phone : targets.unready) {
+        PhoneJob job;
+        job.serial = phone.serial;
+        job.Fail(StateText(ClassifyState(phone.state), phone.state));
+        all.push_back(job);
+    }
     std::size_t succeeded = 0;
-    const PhoneResult* firstFailure = nullptr;
+    const PhoneJob* firstFailure = nullptr;
     std::string details;
-    for (const PhoneResult& result : results) {
-        if (result.succeeded)
+    for (const PhoneJob& job : all) {
+        if (job.succeeded)
             ++succeeded;
         else if (firstFailure == nullptr)
-            firstFailure = &result;
-        details += PhoneName(result.serial, system) + "：" + (result.succeeded ? std::string("成功") : result.reason) +
-                   "\r\n" + result.details + "\r\n";
+            firstFailure = &job;
+        details += PhoneName(job.serial, system) + "：" + (job.succeeded ? std::string("成功") : job.reason) + "\r\n" +
+                   job.details + "\r\n";
     }
-    allSucceeded = firstFailure == nullptr;
-    if (allSucceeded) {
+    if (firstFailure == nullptr) {
         view.ShowStatus(texts.succeeded, texts.successColor);
         view.ShowReason(std::string(), std::string());
-        return;
+        return true;
     }
     view.ShowStatus(texts.failed, StatusColor::Red);
     std::string reason = firstFailure->reason;
-    if (results.size() > 1) {
-        reason = Decimal(succeeded) + " 台成功，" + Decimal(results.size() - succeeded) + " 台失败：" +
+    if (all.size() > 1) {
+        reason = Decimal(succeeded) + " 台成功，" + Decimal(all.size() - succeeded) + " 台失败：" +
                  (firstFailure->serial.empty() ? std::string() : AnsiFromUtf8(firstFailure->serial, system) + " ") +
                  reason;
     }
     view.ShowReason(reason, details);
+    return false;
+}
+
+// One command per phone, then the report: what a plain install and an uninstall are.
+bool RunOnPhones(const Targets& targets, const OperationTexts& texts,
+                 const std::function<std::string(const std::string& serial)>& commandFor,
+                 const std::string& requiredAndroid, PhoneTools& tools, IPhoneView& view) {
+    std::vector<PhoneJob> jobs = MakeJobs(targets, tools.system);
+    RunClock clock;
+    RunStep(
+        jobs, [&](PhoneJob& job) { return std::vector<std::string>{commandFor(job.serialArg)}; },
+        [&](PhoneJob& job, const std::vector<ToolRun>& runs) {
+            JudgeOutcome(job, runs.front(), requiredAndroid, tools.system);
+        },
+        true, clock, tools, view);
+    if (view.IsClosed())
+        return false;
+    return Report(jobs, targets, texts, tools.system, view);
 }
 
 } // namespace
@@ -300,13 +357,10 @@ void InstallPackage(const std::string& apkFileName, const std::string& requiredA
         system.CopyNewFile(apkPath, tempApkPath);
         installPath = tempApkPath;
     }
-    const std::vector<PhoneResult> results = RunOnPhones(
-        targets, [&](const std::string& serial) { return InstallCommandLine(tools.exeFolder, installPath, serial); },
+    const bool allSucceeded = RunOnPhones(
+        targets, kInstallTexts,
+        [&](const std::string& serial) { return InstallCommandLine(tools.exeFolder, installPath, serial); },
         requiredAndroid, tools, view);
-    if (view.IsClosed())
-        return;
-    bool allSucceeded = false;
-    Report(results, kInstallTexts, system, view, allSucceeded);
     if (allSucceeded)
         view.InstallSucceeded();
 }
@@ -318,12 +372,136 @@ void UninstallPackage(const std::string& packageName, PhoneTools& tools, IPhoneV
 
     const std::string name = packageName;
     Busy busy(view);
-    const std::vector<PhoneResult> results = RunOnPhones(
-        targets, [&](const std::string& serial) { return UninstallCommandLine(tools.exeFolder, name, serial); },
-        std::string(), tools, view);
-    if (view.IsClosed())
+    RunOnPhones(
+        targets, kUninstallTexts,
+        [&](const std::string& serial) { return UninstallCommandLine(tools.exeFolder, name, serial); }, std::string(),
+        tools, view);
+    if (!view.IsClosed())
+        view.ShowDriverHint(false);
+}
+
+void InstallSplitPackage(const std::string& packageFile, ISplitPackage& package, const std::string& requiredAndroid,
+                         PhoneTools& tools, IPhoneView& view) {
+    Targets targets;
+    if (!FindTargets(packageFile, kInstallTexts, tools, view, targets))
         return;
-    bool allSucceeded = false;
-    Report(results, kUninstallTexts, tools.system, view, allSucceeded);
-    view.ShowDriverHint(false);
+    Busy busy(view);
+    ISystem& system = tools.system;
+    std::vector<PhoneJob> jobs = MakeJobs(targets, system);
+    RunClock clock;
+    const auto stopped = [&] { return view.IsClosed(); };
+
+    // What each phone is: the pieces depend on it.
+    const char* const properties[] = {kPropAbiList, kPropAbi, kPropDensity, kPropLocale, kPropProductLocale, kPropSdk};
+    std::vector<SplitChoice> choices(jobs.size());
+    RunStep(
+        jobs,
+        [&](PhoneJob& job) {
+            std::vector<std::string> commands;
+            for (const char* property : properties)
+                commands.push_back(ShellCommandLine(tools.exeFolder, std::string("getprop ") + property, job.serialArg));
+            return commands;
+        },
+        [&](PhoneJob& job, const std::vector<ToolRun>& runs) {
+            if (!runs.front().started) {
+                job.Fail("adb.exe无法启动");
+                return;
+            }
+            PhoneProperties answers;
+            answers.abiList = runs[0].output;
+            answers.abi = runs[1].output;
+            answers.density = runs[2].output;
+            answers.locale = runs[3].output;
+            answers.productLocale = runs[4].output;
+            answers.sdk = runs[5].output;
+            if (GetpropValue(answers.sdk).empty() && GetpropValue(answers.abi).empty() &&
+                GetpropValue(answers.abiList).empty()) {
+                // The phone said nothing about itself: adb's own error says why.
+                job.Fail(ExplainFailure(ReadAdbFailure(AnsiFromUtf8(runs[5].output, system),
+                                                       AnsiFromUtf8(runs[5].errors, system)),
+                                        requiredAndroid));
+                return;
+            }
+            const std::size_t index = static_cast<std::size_t>(&job - jobs.data());
+            choices[index] = ChooseSplits(package.Splits(), package.Standalones(), ReadPhoneTraits(answers));
+            if (choices[index].outcome == ChoiceOutcome::TooOld)
+                job.Fail(kTooOldForSplitsText);
+            else if (choices[index].outcome == ChoiceOutcome::NoMatchingAbi)
+                job.Fail(kNoMatchingAbiText);
+        },
+        false, clock, tools, view);
+    if (stopped())
+        return;
+
+    // The pieces out of the bundle, once for all phones; a bundle that can't be installed as it is
+    // stops here, before anything reaches a phone.
+    std::vector<std::vector<std::string>> files(jobs.size());
+    std::vector<ISplitPackage::Obb> obbs;
+    try {
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            if (jobs[i].Going())
+                files[i] = package.Files(choices[i].names);
+            if (stopped())
+                return;
+        }
+        if (std::any_of(jobs.begin(), jobs.end(), [](const PhoneJob& job) { return job.Going(); }))
+            obbs = package.ObbFiles();
+    } catch (const VarnelError& error) {
+        if (stopped())
+            return;
+        view.ShowStatus(kInstallTexts.failed, StatusColor::Red);
+        view.ShowReason(error.what(), error.what());
+        return;
+    }
+    if (stopped())
+        return;
+
+    if (!obbs.empty()) {
+        // The expansion files go where the game looks for them, before the game itself.
+        const std::string folder = "/sdcard/Android/obb/" + package.PackageName();
+        RunStep(
+            jobs,
+            [&](PhoneJob& job) {
+                return std::vector<std::string>{ShellCommandLine(tools.exeFolder, "mkdir -p " + folder, job.serialArg)};
+            },
+            [](PhoneJob&, const std::vector<ToolRun>&) {}, false, clock, tools, view);
+        if (stopped())
+            return;
+        RunStep(
+            jobs,
+            [&](PhoneJob& job) {
+                std::vector<std::string> commands;
+                for (const auto& obb : obbs)
+                    commands.push_back(PushCommandLine(tools.exeFolder, obb.file, "/sdcard/" + obb.phonePath, job.serialArg));
+                return commands;
+            },
+            [&](PhoneJob& job, const std::vector<ToolRun>& runs) {
+                for (const ToolRun& run : runs) {
+                    if (!run.started || run.output.find("pushed") == std::string::npos) {
+                        const AdbFailure failure =
+                            ReadAdbFailure(AnsiFromUtf8(run.output, system), AnsiFromUtf8(run.errors, system));
+                        job.Fail("数据文件（OBB）没能传到手机上：" + ExplainFailure(failure, requiredAndroid));
+                        return;
+                    }
+                }
+            },
+            false, clock, tools, view);
+        if (stopped())
+            return;
+    }
+
+    RunStep(
+        jobs,
+        [&](PhoneJob& job) {
+            const auto& mine = files[static_cast<std::size_t>(&job - jobs.data())];
+            return std::vector<std::string>{mine.size() == 1
+                                                ? InstallCommandLine(tools.exeFolder, mine.front(), job.serialArg)
+                                                : InstallMultipleCommandLine(tools.exeFolder, mine, job.serialArg)};
+        },
+        [&](PhoneJob& job, const std::vector<ToolRun>& runs) { JudgeOutcome(job, runs.front(), requiredAndroid, system); },
+        true, clock, tools, view);
+    if (stopped())
+        return;
+    if (Report(jobs, targets, kInstallTexts, system, view))
+        view.InstallSucceeded();
 }

@@ -1,5 +1,7 @@
 #pragma once
 #include "device/DeviceList.h"
+#include "device/SplitApk.h"
+#include "device/SplitChoice.h"
 #include "device/System.h"
 #include "device/TextSplit.h"
 #include "device/ToolRunner.h"
@@ -45,6 +47,32 @@ extern const char* const kNoDeviceText;
 void InstallPackage(const std::string& apkFileName, const std::string& requiredAndroid, PhoneTools& tools,
                     IPhoneView& view);
 void UninstallPackage(const std::string& packageName, PhoneTools& tools, IPhoneView& view);
+
+// A package made of several APKs (a split bundle), as its install needs it. The window hands over
+// the bundle it has open.
+class ISplitPackage {
+public:
+    virtual ~ISplitPackage() = default;
+    virtual std::string PackageName() = 0;
+    virtual std::vector<SplitApk> Splits() = 0;
+    virtual std::vector<StandaloneApk> Standalones() = 0;
+    // The files of the named pieces, taken out of the package on first need. Raises VarnelError
+    // for a package that can't be installed as it is (damaged, pieces of another app): nothing is
+    // installed on any phone then.
+    virtual std::vector<std::string> Files(const std::vector<std::string>& names) = 0;
+    struct Obb {
+        std::string file;
+        std::string phonePath; // relative to the phone's shared storage: "Android/obb/<package>/..."
+    };
+    // The package's expansion files, taken out on first need; they go onto each phone first.
+    virtual std::vector<Obb> ObbFiles() = 0;
+};
+
+// Installs a split package onto every ready phone at once: each phone is asked what it is
+// (processor, density, language, Android version), gets the pieces that suit it, its expansion
+// files first, and the pieces together (install-multiple). `packageFile` is the bundle on show.
+void InstallSplitPackage(const std::string& packageFile, ISplitPackage& package, const std::string& requiredAndroid,
+                         PhoneTools& tools, IPhoneView& view);
 
 // What the status line says about a phone that is listed but not ready.
 std::string StateText(PhoneState state, const std::string& rawState);

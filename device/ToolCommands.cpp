@@ -24,6 +24,23 @@ std::string InstallCommandLine(const std::string& exeFolder, const std::string& 
     return AdbPrefix(exeFolder, serial) + " install -r \"" + apkPath + "\"";
 }
 
+std::string InstallMultipleCommandLine(const std::string& exeFolder, const std::vector<std::string>& apkPaths,
+                                       const std::string& serial) {
+    std::string line = AdbPrefix(exeFolder, serial) + " install-multiple -r";
+    for (const std::string& path : apkPaths)
+        line += " \"" + path + "\"";
+    return line;
+}
+
+std::string ShellCommandLine(const std::string& exeFolder, const std::string& command, const std::string& serial) {
+    return AdbPrefix(exeFolder, serial) + " shell " + command;
+}
+
+std::string PushCommandLine(const std::string& exeFolder, const std::string& localPath, const std::string& phonePath,
+                            const std::string& serial) {
+    return AdbPrefix(exeFolder, serial) + " push \"" + localPath + "\" \"" + phonePath + "\"";
+}
+
 std::string UninstallCommandLine(const std::string& exeFolder, const std::string& packageName,
                                  const std::string& serial) {
     return AdbPrefix(exeFolder, serial) + " uninstall " + packageName;

@@ -2,6 +2,7 @@
 #include "device/TextSplit.h"
 
 #include <string>
+#include <vector>
 
 // Command lines of the Android SDK console tools, which live in the folder "adb" beside the
 // program. `exeFolder` is the program's folder including its final backslash. A `serial` picks
@@ -13,6 +14,15 @@ std::string AaptPath(const std::string& exeFolder);
 std::string DevicesCommandLine(const std::string& exeFolder);
 std::string InstallCommandLine(const std::string& exeFolder, const std::string& apkPath,
                                const std::string& serial = std::string());
+// The pieces of a split package, installed together.
+std::string InstallMultipleCommandLine(const std::string& exeFolder, const std::vector<std::string>& apkPaths,
+                                       const std::string& serial = std::string());
+// `adb shell <command>`: the command is passed on as it stands.
+std::string ShellCommandLine(const std::string& exeFolder, const std::string& command,
+                             const std::string& serial = std::string());
+// Copies a file onto the phone.
+std::string PushCommandLine(const std::string& exeFolder, const std::string& localPath, const std::string& phonePath,
+                            const std::string& serial = std::string());
 // The package name goes unquoted, as adb expects a bare name.
 std::string UninstallCommandLine(const std::string& exeFolder, const std::string& packageName,
                                  const std::string& serial = std::string());

@@ -1,4 +1,5 @@
 #include "app/AppText.h"
+#include "device/TextSplit.h"
 
 #include <doctest/doctest.h>
 
@@ -19,4 +20,10 @@ TEST_CASE("The caption and title") {
     const std::string title = kApplicationTitle;
     REQUIRE(title.size() == 6 + 7 + 3);
     CHECK(title.rfind("Varnel       ", 0) == 0);
+}
+
+TEST_CASE("The Open dialog offers APKs first, then bundles, then every kind") {
+    const StringList parts = SplitText(OpenDialogFilter(), std::string(1, '\0'));
+    CHECK(parts == StringList{"Apk文件", "*.apk", "安装包组（apks、xapk、apkm）", "*.apks;*.xapk;*.apkm", "所有支持的文件",
+                              "*.apk;*.apks;*.xapk;*.apkm", "", ""});
 }

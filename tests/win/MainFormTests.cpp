@@ -253,6 +253,8 @@ TEST_CASE("Error boxes end their message with a full stop when it needs one") {
     CHECK(WithFullStop("Ends with -") == "Ends with -"); // '-' sorts before '.'
     CHECK(WithFullStop("") == "");
     CHECK(WithFullStop("系统错误") == "系统错误.");
+    CHECK(WithFullStop("安装包已损坏。") == "安装包已损坏。"); // ended by its own full stop
+    CHECK(WithFullStop("请重新下载！") == "请重新下载！");
 
     ProgramFolder program;
     FormHarness h(program);

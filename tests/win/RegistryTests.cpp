@@ -130,6 +130,14 @@ TEST_CASE("A plain start registers the program; a start on a package does not") 
         FormHarness plain(program);
         CHECK(Value(HKEY_CLASSES_ROOT, "Quorlyapk\\Shell\\Open\\Command", nullptr) ==
               "\"" + program.ExePath() + "\" \"%1\"");
+        // Bundles open in the same program.
+        for (const char* extension : {".apk", ".apks", ".xapk", ".apkm"}) {
+            CAPTURE(extension);
+            CHECK(Value(HKEY_CLASSES_ROOT, extension, nullptr) == "Quorlyapk");
+            CHECK(Value(HKEY_CURRENT_USER,
+                        std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\") + extension,
+                        "Progid") == "Quorlyapk");
+        }
     }
     ProgramFolder other;
     FormHarness associated(other, "\"" + other.ExePath() + "\" \"" + other.Folder() + "x.apk\"");

@@ -21,6 +21,7 @@
 // and push take where the script gives no delay (default 1500, so the busy state can be seen).
 #include "StandinSupport.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -211,9 +212,32 @@ int Wait(const FakePhone& phone) {
     return 0;
 }
 
-void LogFile(const std::string& path) {
-    const std::string line = path + "\t" + (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES ? "exists" : "missing");
-    AppendLine("fake-adb-files.log", line);
+// The CRC-32 of a file's bytes (as ZIP directories give it), so tests can tell which member of a
+// bundle a phone was given without the file, which is gone after the install.
+std::string FileCrc(const std::string& path, unsigned long long& size) {
+    std::string content;
+    size = 0;
+    if (!ReadWholeFile(path, content))
+        return "-";
+    size = content.size();
+    unsigned long crc = 0xFFFFFFFFul;
+    for (unsigned char byte : content) {
+        crc ^= byte;
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320ul & (0ul - (crc & 1ul)));
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%08lx", crc ^ 0xFFFFFFFFul);
+    return text;
+}
+
+// One line per file handed over: its path, whether it existed, its CRC-32 and size, and the phone.
+void LogFile(const std::string& path, const std::string& serial = std::string()) {
+    unsigned long long size = 0;
+    const bool exists = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const std::string crc = exists ? FileCrc(path, size) : "-";
+    AppendLine("fake-adb-files.log", path + "\t" + (exists ? "exists" : "missing") + "\t" + crc + "\t" +
+                                         std::to_string(size) + "\t" + serial);
 }
 
 std::string FileNameOf(const std::string& path) {
@@ -333,7 +357,7 @@ int GetProp(const FakePhone& phone, const std::string& property) {
 }
 
 int Push(const Script& script, const FakePhone& phone, const std::string& local, const std::string& remote) {
-    LogFile(local);
+    LogFile(local, phone.serial + " " + remote);
     if (GetFileAttributesA(local.c_str()) == INVALID_FILE_ATTRIBUTES) {
         WriteErr(Prefix(script) + "error: cannot stat '" + local + "': No such file or directory\r\n");
         return 1;
@@ -433,13 +457,13 @@ int main(int argc, char** argv) {
     if (command == "install") {
         // Recorded so tests can see which file the program handed over, and whether it existed.
         const std::string file = args.empty() ? "" : args.back();
-        LogFile(file);
+        LogFile(file, phone->serial);
         return Install(script, *phone, file, false);
     }
     if (command == "install-multiple") {
         for (std::size_t i = 1; i < args.size(); ++i) {
             if (args[i] != "-r")
-                LogFile(args[i]);
+                LogFile(args[i], phone->serial);
         }
         return Install(script, *phone, "", true);
     }
@@ -447,9 +471,8 @@ int main(int argc, char** argv) {
         return Uninstall(script, *phone);
     if (command == "push")
         return args.size() >= 3 ? Push(script, *phone, args[1], args[2]) : 1;
-    // shell getprop <property>
+    // shell getprop <property>; shell mkdir -p <folder> answers nothing, as on a phone.
     if (args.size() >= 3 && args[1] == "getprop")
         return GetProp(*phone, args[2]);
-    WriteOut("\r\n");
     return 0;
 }
