@@ -65,19 +65,7 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A member name in a message: printable ASCII only, '/' as separator, not endless.
-std::string Shown(const std::string& name) {
-    std::string shown;
-    for (char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        shown += byte == '\\' ? '/' : (byte >= 0x20 && byte < 0x7F ? c : '?');
-        if (shown.size() >= 80) {
-            shown += "...";
-            break;
-        }
-    }
-    return shown;
-}
+std::string Shown(const std::string& name) { return ShownMemberName(name); }
 
 [[noreturn]] void Fail(const std::string& message) {
     throw BundleError(message);
@@ -653,4 +641,17 @@ std::vector<StandaloneApk> BundleInfo::Standalones() const {
 
 BundleInfo ReadBundle(const std::string& path, PackageFileKind kind, const TZipPlatform& platform) {
     return BundleReading(path, kind, platform).Read();
+}
+
+std::string ShownMemberName(const std::string& name) {
+    std::string shown;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        shown += byte == '\\' ? '/' : (byte >= 0x20 && byte < 0x7F ? c : '?');
+        if (shown.size() >= 80) {
+            shown += "...";
+            break;
+        }
+    }
+    return shown;
 }

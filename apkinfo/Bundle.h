@@ -70,6 +70,10 @@ constexpr std::size_t kBundleMaxObbs = 64;
 // be used, and the reader's EFOpenError when the file can't be opened at all.
 BundleInfo ReadBundle(const std::string& path, PackageFileKind kind, const TZipPlatform& platform);
 
+// A member name as a message shows it: printable ASCII only, '/' as separator, not endless. Names
+// come from strangers' files and may hold anything.
+std::string ShownMemberName(const std::string& name);
+
 // The texts of the errors that name no member. Those that do are built as "...<member>..." and
 // say the member's name in printable characters only.
 namespace BundleText {

@@ -12,18 +12,7 @@ namespace {
 
 const char* const kChangedText = "安装包文件在打开之后被改动了，请重新打开它。";
 
-std::string ShownFile(const std::string& name) {
-    std::string shown;
-    for (char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        shown += byte == '\\' ? '/' : (byte >= 0x20 && byte < 0x7F ? c : '?');
-        if (shown.size() >= 80) {
-            shown += "...";
-            break;
-        }
-    }
-    return shown;
-}
+std::string ShownFile(const std::string& name) { return ShownMemberName(name); }
 
 std::string Megabytes(std::uint64_t bytes) {
     return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB";

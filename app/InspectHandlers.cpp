@@ -120,12 +120,7 @@ std::string TfrmMain::BundleNote(std::string& details) const {
     if (!info.obbs.empty())
         note += "，" + std::to_string(info.obbs.size()) + " 个数据文件";
     details = note + "\r\n";
-    const auto printable = [](const std::string& name) {
-        std::string shown;
-        for (char c : name)
-            shown += static_cast<unsigned char>(c) < ' ' ? '?' : c;
-        return shown;
-    };
+    const auto printable = [](const std::string& name) { return ShownMemberName(name); };
     for (const BundlePiece& piece : info.pieces)
         details += printable(piece.split.name) + "\r\n";
     for (const BundleStandalone& standalone : info.standalones)

@@ -11,15 +11,7 @@ const char* const kPropSdk = "ro.build.version.sdk";
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
-        --end;
-    return text.substr(begin, end - begin);
-}
+std::string Trimmed(const std::string& text) { return TrimControls(text); }
 
 // A whole answer of decimal digits, within a sane range; 0 otherwise.
 int SmallNumber(const std::string& text, int most) {
