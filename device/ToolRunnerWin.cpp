@@ -146,9 +146,14 @@ void RunConsolePrograms(std::vector<ToolRun>& runs, const std::function<void()>&
                 if (!child->done)
                     TerminateProcess(child->process.Get(), 1);
             }
+            // What an ended tool wrote before the end is still in its pipes: keep it, it may say
+            // what the tool was doing.
             for (auto& child : children) {
-                if (!child->done)
-                    WaitForSingleObject(child->process.Get(), kEndWaitMs);
+                if (child->done)
+                    continue;
+                WaitForSingleObject(child->process.Get(), kEndWaitMs);
+                DrainPipe(child->outRead.Get(), child->rawOut);
+                DrainPipe(child->errRead.Get(), child->rawErr);
             }
             break;
         }

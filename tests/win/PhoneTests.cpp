@@ -2,6 +2,8 @@
 // adb stand-in playing a script.
 #include "WinTestSupport.h"
 
+#include <cstdio>
+
 namespace {
 
 std::string SamplePath() { return TestPath(VARNEL_SAMPLE_APK_PATH); }
@@ -36,8 +38,8 @@ struct PhoneScene {
 } // namespace
 
 TEST_CASE("Two phones: both get the package at once, and a refusal is explained beside the status line") {
-    PhoneScene scene("phone R58M40ABCDE device delay=700\n"
-                     "phone 9A281FFAZ004 device install=INSTALL_FAILED_INSUFFICIENT_STORAGE delay=700\n");
+    PhoneScene scene("phone R58M40ABCDE device delay=2000\n"
+                     "phone 9A281FFAZ004 device install=INSTALL_FAILED_INSUFFICIENT_STORAGE delay=2000\n");
     std::string shownDetails;
     FormHarness h(scene.program);
     Choose(h, SamplePath());
@@ -65,8 +67,9 @@ TEST_CASE("Two phones: both get the package at once, and a refusal is explained 
     CHECK(calls[0] == adb + " devices");
     CHECK(std::count(calls.begin(), calls.end(), adb + " -s R58M40ABCDE install -r \"" + SamplePath() + "\"") == 1);
     CHECK(std::count(calls.begin(), calls.end(), adb + " -s 9A281FFAZ004 install -r \"" + SamplePath() + "\"") == 1);
-    // At the same time: the two 0.7 s installs take far less than 1.4 s after the listing.
-    CHECK(elapsed < 1300);
+    // At the same time: the two 2 s installs take well under the 4 s they would one after the other,
+    // with room for starting the programs on a loaded machine.
+    CHECK(elapsed < 3500);
 
     // A click shows everything adb printed, phone by phone.
     SendMessageA(h->lblReason, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -128,8 +131,11 @@ std::string g_note;
 DWORD g_startedAt = 0;
 void CALLBACK CloseWhenNoted(HWND, UINT, UINT_PTR id, DWORD) {
     TfrmMain& f = **g_form;
-    // Closed after 10 s whatever it shows, so a fault fails the test instead of hanging it.
-    if ((!IsWindowEnabled(f.btnInstall) && Visible(f.lblReason)) || GetTickCount() - g_startedAt > 10000) {
+    // Closed once the note counts the quick phone, or after 20 s whatever it shows, so a fault
+    // fails the test instead of hanging it.
+    const bool noted = !IsWindowEnabled(f.btnInstall) && Visible(f.lblReason) &&
+                       g_form->Text(f.lblReason).find("已完成 1/2 台") != std::string::npos;
+    if (noted || GetTickCount() - g_startedAt > 20000) {
         KillTimer(nullptr, id);
         g_note = g_form->Text(f.lblReason);
         g_closedAt = GetTickCount();
@@ -153,7 +159,11 @@ TEST_CASE("A tool that never ends: the run shows its time, and closing the windo
     const DWORD returnedAt = GetTickCount();
     REQUIRE(g_closedAt != 0);
     CHECK(returnedAt - g_closedAt < 1000);
-    CHECK(g_note == "已用 2 秒，已完成 1/2 台");
+    // Shown from the second second on; a loaded machine may show it a little later.
+    int seconds = 0;
+    REQUIRE(std::sscanf(g_note.c_str(), "已用 %d 秒，已完成 1/2 台", &seconds) == 1);
+    CHECK(seconds >= 2);
+    CHECK(seconds < 20);
     CHECK(h->IsClosed());
     CHECK(h.errors.empty());
     // The copy the hung adb was given is gone.

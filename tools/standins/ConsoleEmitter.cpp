@@ -8,6 +8,7 @@
 //   --linger MS     start a copy of this program that inherits standard output and sleeps for MS,
 //                   as adb's background server does, then carry on without waiting for it
 //   --stdin         print what standard input gives (nothing is expected)
+//   --mark FILE     create FILE, so a test knows everything before it has been written
 #include "StandinSupport.h"
 
 #include <cstdlib>
@@ -54,6 +55,11 @@ int main(int argc, char** argv) {
                 CloseHandle(info.hThread);
                 CloseHandle(info.hProcess);
             }
+            ++i;
+        } else if (option == "--mark") {
+            const HANDLE mark = CreateFileA(value.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (mark != INVALID_HANDLE_VALUE)
+                CloseHandle(mark);
             ++i;
         } else if (option == "--stdin") {
             char buffer[256];
