@@ -65,18 +65,16 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string Shown(const std::string& name) { return ShownMemberName(name); }
-
 [[noreturn]] void Fail(const std::string& message) {
     throw BundleError(message);
 }
 
 [[noreturn]] void FailMissing(const std::string& name) {
-    Fail("安装包清单列出的文件 " + Shown(name) + " 不在安装包里，安装包不完整。");
+    Fail("安装包清单列出的文件 " + ShownMemberName(name) + " 不在安装包里，安装包不完整。");
 }
 
 [[noreturn]] void FailClaim(const Member& member) {
-    Fail("安装包里的文件 " + Shown(member.path) + " 声称的大小与安装包实际所含不符，安装包已损坏。");
+    Fail("安装包里的文件 " + ShownMemberName(member.path) + " 声称的大小与安装包实际所含不符，安装包已损坏。");
 }
 
 // Android's rule for an application's package name: two or more parts of letters, digits and '_',
@@ -267,10 +265,10 @@ private:
         if (member.encrypted) {
             if (info_.kind == PackageFileKind::Apkm)
                 Fail(BundleText::kEncryptedApkm);
-            Fail("安装包里的文件 " + Shown(member.path) + " 是加密的，无法读取。");
+            Fail("安装包里的文件 " + ShownMemberName(member.path) + " 是加密的，无法读取。");
         }
         if (member.method != 0 && member.method != 8)
-            Fail("安装包里的文件 " + Shown(member.path) + " 用了不支持的压缩方式。");
+            Fail("安装包里的文件 " + ShownMemberName(member.path) + " 用了不支持的压缩方式。");
         const std::uint64_t size = info_.fileSize;
         if (member.offset > size || member.compressed > size - member.offset)
             FailClaim(member);
@@ -524,7 +522,7 @@ private:
             if (name.empty())
                 name = BaseName(file);
             if (!IsPlainFileName(name))
-                Fail("安装包里的数据文件名 " + Shown(name) + " 不合规，无法放到手机上。");
+                Fail("安装包里的数据文件名 " + ShownMemberName(name) + " 不合规，无法放到手机上。");
             CheckObbOwner(name);
             info_.obbs.push_back(ObbFile{member->path, member->size, "Android/obb/" + info_.packageName + "/" + name});
         }
@@ -581,7 +579,7 @@ private:
         std::set<std::string> seen;
         auto once = [&seen](const std::string& name) {
             if (!seen.insert(LowerSlashes(name)).second)
-                Fail("安装包里有两个同名的文件 " + Shown(name) + "，无法确定用哪一个。");
+                Fail("安装包里有两个同名的文件 " + ShownMemberName(name) + "，无法确定用哪一个。");
         };
         for (const BundlePiece& piece : info_.pieces)
             once(piece.split.name);
@@ -592,13 +590,14 @@ private:
         std::set<std::string> phonePaths;
         for (const ObbFile& obb : info_.obbs) {
             if (!phonePaths.insert(LowerSlashes(obb.phonePath)).second)
-                Fail("安装包里有两个同名的数据文件 " + Shown(BaseName(obb.phonePath)) + "，无法确定用哪一个。");
+                Fail("安装包里有两个同名的数据文件 " + ShownMemberName(BaseName(obb.phonePath)) +
+                     "，无法确定用哪一个。");
         }
         // A name the reader lists twice would be found as its first copy only.
         std::set<std::string> all;
         for (const Member& member : members_) {
             if (!all.insert(member.lower).second && seen.count(member.lower) != 0)
-                Fail("安装包里有两个同名的文件 " + Shown(member.path) + "，无法确定用哪一个。");
+                Fail("安装包里有两个同名的文件 " + ShownMemberName(member.path) + "，无法确定用哪一个。");
         }
     }
 

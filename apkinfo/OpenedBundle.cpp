@@ -12,8 +12,6 @@ namespace {
 
 const char* const kChangedText = "安装包文件在打开之后被改动了，请重新打开它。";
 
-std::string ShownFile(const std::string& name) { return ShownMemberName(name); }
-
 std::string Megabytes(std::uint64_t bytes) {
     return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB";
 }
@@ -86,7 +84,7 @@ std::uint32_t ExtractMemberToFile(TZipReader& reader, const std::string& member,
         }
     } discarder{folder, file};
 
-    const std::string shown = ShownFile(member);
+    const std::string shown = ShownMemberName(member);
     std::ptrdiff_t index = -1;
     try {
         index = reader.FindEntry(member);
@@ -143,7 +141,7 @@ void CheckFileCrc(const std::string& file, std::uint32_t crc, const std::string&
     if (failed)
         throw BundleError("无法读取临时文件 " + file + "。");
     if (~running != crc)
-        throw BundleError("安装包里的文件 " + ShownFile(member) + " 已损坏（数据与校验不符）。");
+        throw BundleError("安装包里的文件 " + ShownMemberName(member) + " 已损坏（数据与校验不符）。");
 }
 
 OpenedBundle::OpenedBundle(const std::string& path, PackageFileKind kind, ISystem& system, const TZipPlatform& platform)
@@ -211,7 +209,7 @@ std::vector<std::string> OpenedBundle::PieceFiles(const std::vector<std::string>
                 size = &standalone.size;
         }
         if (size == nullptr)
-            throw BundleError("安装包里没有文件 " + ShownFile(member) + "。");
+            throw BundleError("安装包里没有文件 " + ShownMemberName(member) + "。");
         wanted.push_back(Wanted{member, *size, true});
     }
     ExtractAll(wanted);

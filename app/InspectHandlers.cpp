@@ -120,13 +120,12 @@ std::string TfrmMain::BundleNote(std::string& details) const {
     if (!info.obbs.empty())
         note += "，" + std::to_string(info.obbs.size()) + " 个数据文件";
     details = note + "\r\n";
-    const auto printable = [](const std::string& name) { return ShownMemberName(name); };
     for (const BundlePiece& piece : info.pieces)
-        details += printable(piece.split.name) + "\r\n";
+        details += ShownMemberName(piece.split.name) + "\r\n";
     for (const BundleStandalone& standalone : info.standalones)
-        details += printable(standalone.apk.name) + "\r\n";
+        details += ShownMemberName(standalone.apk.name) + "\r\n";
     for (const ObbFile& obb : info.obbs)
-        details += printable(obb.member) + " → " + printable(obb.phonePath) + "\r\n";
+        details += ShownMemberName(obb.member) + " → " + ShownMemberName(obb.phonePath) + "\r\n";
     return note;
 }
 

@@ -11,8 +11,6 @@ const char* const kPropSdk = "ro.build.version.sdk";
 
 namespace {
 
-std::string Trimmed(const std::string& text) { return TrimControls(text); }
-
 // A whole answer of decimal digits, within a sane range; 0 otherwise.
 int SmallNumber(const std::string& text, int most) {
     if (text.empty() || text.size() > 6)
@@ -57,7 +55,7 @@ std::string GetpropValue(const std::string& output) {
             c = '\n';
     }
     for (const std::string& line : SplitText(text, "\n")) {
-        const std::string trimmed = Trimmed(line);
+        const std::string trimmed = TrimControls(line);
         if (trimmed.empty() || trimmed[0] == '*')
             continue;
         value = trimmed;
@@ -71,7 +69,7 @@ PhoneTraits ReadPhoneTraits(const PhoneProperties& answers) {
     if (abis.empty())
         abis = GetpropValue(answers.abi);
     for (const std::string& abi : SplitText(abis, ",")) {
-        const std::string name = Trimmed(abi);
+        const std::string name = TrimControls(abi);
         if (name.empty() || name.size() > 32)
             continue;
         bool seen = false;
