@@ -1,7 +1,7 @@
 # Debian packages the builds and tests need; sourced by test.sh, run.sh and bench.sh.
 VARNEL_PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev zlib1g-dev \
  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev doctest-dev \
- nlohmann-json3-dev \
+ nlohmann-json3-dev libwebp-dev libfreetype-dev pkg-config dpkg-dev webp librsvg2-bin \
  wine wine64 fonts-wine xvfb x11-apps fonts-wqy-zenhei fonts-wqy-microhei imagemagick aapt android-framework-res \
  zip unzip python3 util-linux locales"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ByteSpan.h"
+#include "resources/ByteSpan.h"
 #include "PackageFile.h"
 #include "TestPaths.h"
 

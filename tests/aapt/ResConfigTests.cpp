@@ -2,8 +2,8 @@
 // serves it better, for the requests the badging makes (a portrait, medium-density, American
 // English phone of a recent SDK, with the locale or the density changed).
 #include "AaptTestSupport.h"
-#include "LocaleData.h"
-#include "ResConfig.h"
+#include "resources/LocaleData.h"
+#include "resources/ResConfig.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 // structure, and tables cut or changed byte by byte. Lookups in real tables are checked through
 // the badging of the whole corpus (BadgingTests.cpp).
 #include "AaptTestSupport.h"
-#include "ResourceTable.h"
+#include "resources/ResourceTable.h"
 
 namespace {
 

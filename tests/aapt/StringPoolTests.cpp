@@ -1,7 +1,7 @@
 // String pools as the packager writes them (UTF-8 tables, UTF-16 tables and manifests) and pools
 // damaged in each way the checks must catch.
 #include "AaptTestSupport.h"
-#include "StringPool.h"
+#include "resources/StringPool.h"
 
 #include <functional>
 

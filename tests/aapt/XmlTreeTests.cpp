@@ -1,7 +1,7 @@
 // The binary XML reader on manifests made by the packager, with chunks it does not know put in,
 // and cut or changed byte by byte.
 #include "AaptTestSupport.h"
-#include "XmlTree.h"
+#include "resources/XmlTree.h"
 
 namespace {
 

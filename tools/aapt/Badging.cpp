@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <string>
 
-#include "ResConfig.h"
-#include "ResFormat.h"
-#include "ResourceTable.h"
-#include "XmlTree.h"
+#include "resources/ResConfig.h"
+#include "resources/ResFormat.h"
+#include "resources/ResourceTable.h"
+#include "resources/XmlTree.h"
 
 using namespace ResFormat;
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "ByteSpan.h"
+#include "resources/ByteSpan.h"
 
 // What "aapt dump badging" prints: standard output and error text (lines end with '\n') and the
 // exit status. Output that precedes a failure stays, as the real tool leaves it on the console.

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "ByteSpan.h"
-#include "ResConfig.h"
-#include "ResFormat.h"
-#include "StringPool.h"
+#include "resources/ByteSpan.h"
+#include "resources/ResConfig.h"
+#include "resources/ResFormat.h"
+#include "resources/StringPool.h"
 
 // The resource table (resources.arsc): packages, their types with one chunk per configuration,
 // and the lookup of a resource id for a requested configuration the way the platform picks the

@@ -1,4 +1,4 @@
-#include "Utf.h"
+#include "resources/Utf.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "ByteSpan.h"
+#include "resources/ByteSpan.h"
 
 // A string pool chunk (UTF-8 or UTF-16) as the binary XML and the resource table hold it. Load
 // checks the pool's layout once; StringAt checks each string on first use and keeps the result.

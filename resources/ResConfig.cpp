@@ -1,9 +1,9 @@
-#include "ResConfig.h"
+#include "resources/ResConfig.h"
 
 #include <cstring>
 #include <utility>
 
-#include "LocaleData.h"
+#include "resources/LocaleData.h"
 
 namespace {
 

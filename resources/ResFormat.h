@@ -3,7 +3,7 @@
 // resource table), as the platform's ResourceTypes.h publishes them, and the common chunk header.
 #include <cstdint>
 
-#include "ByteSpan.h"
+#include "resources/ByteSpan.h"
 
 namespace ResFormat {
 

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ByteSpan.h"
+#include "resources/ByteSpan.h"
 
 // One configuration record of the resource table (locale, density, SDK version, screen, input and
 // the rest) with the platform's rules for choosing among resource variants: Match tells whether a

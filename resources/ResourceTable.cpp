@@ -1,4 +1,4 @@
-#include "ResourceTable.h"
+#include "resources/ResourceTable.h"
 
 #include <map>
 #include <set>

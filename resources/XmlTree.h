@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "ByteSpan.h"
-#include "ResFormat.h"
-#include "StringPool.h"
+#include "resources/ByteSpan.h"
+#include "resources/ResFormat.h"
+#include "resources/StringPool.h"
 
 // A compiled (binary) XML document with a cursor over its nodes. Load checks what the platform
 // checks before reading any node: the document header, the string pool, the resource map and the

@@ -1,4 +1,4 @@
-#include "LocaleData.h"
+#include "resources/LocaleData.h"
 
 #include <cstring>
 #include <string>

@@ -1,7 +1,7 @@
-#include "StringPool.h"
+#include "resources/StringPool.h"
 
-#include "ResFormat.h"
-#include "Utf.h"
+#include "resources/ResFormat.h"
+#include "resources/Utf.h"
 
 using namespace ResFormat;
 

@@ -1,4 +1,4 @@
-#include "XmlTree.h"
+#include "resources/XmlTree.h"
 
 #include <cstring>
 
