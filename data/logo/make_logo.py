@@ -8,6 +8,9 @@ standard library, so the build needs no image tools.
                                   transparency mask, so every display scaling finds a sharp one
   make_logo.py --png FILE SIZE    the logo as a 32-bit PNG (for documents and previews)
   make_logo.py --sample-res DIR   the sample package's launcher icons, mipmap-*/ic_launcher.png
+  make_logo.py --sample-res DIR CWEBP
+                                  the same as WebP pictures, mipmap-*/ic_launcher.webp, as packages
+                                  made today hold them (Debian's cwebp encodes them)
 
 The logo is a green rounded badge holding a white arrow that drops into a tray: "install".
 The arrow's head is a V, for Varnel.
@@ -15,6 +18,7 @@ The arrow's head is a V, for Varnel.
 import math
 import os
 import struct
+import subprocess
 import sys
 import zlib
 
@@ -235,9 +239,14 @@ def main(argv):
             write(os.path.join(out, name), ico_bytes([rendered[size] for size in sizes]))
     elif len(argv) == 4 and argv[1] == "--png":
         write(argv[2], png_bytes(render(logo_sample, int(argv[3]))))
-    elif len(argv) == 3 and argv[1] == "--sample-res":
+    elif len(argv) in (3, 4) and argv[1] == "--sample-res":
         for density, size in (("mdpi", 48), ("hdpi", 72), ("xhdpi", 96), ("xxhdpi", 144)):
-            write(os.path.join(argv[2], "mipmap-" + density, "ic_launcher.png"), png_bytes(render(sample_icon, size)))
+            png = os.path.join(argv[2], "mipmap-" + density, "ic_launcher.png")
+            write(png, png_bytes(render(sample_icon, size)))
+            if len(argv) == 4:
+                subprocess.check_call([argv[3], "-quiet", "-q", "90", "-alpha_q", "100", png, "-o",
+                                       png[: -len(".png")] + ".webp"])
+                os.remove(png)
     else:
         sys.stderr.write(__doc__)
         return 2

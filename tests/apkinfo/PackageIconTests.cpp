@@ -5,7 +5,9 @@
 
 #include <doctest/doctest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #ifdef VARNEL_ICON_PACKAGES
 namespace {
@@ -85,6 +87,70 @@ TEST_CASE("On a denser screen a PNG icon grows with the density, from a sharper 
         REQUIRE(LoadPackageIcon(IconPackage(c.package), c.member, c.box, TZipPlatform::Portable(), icon, c.dpi));
         CHECK(icon.width == c.size);
         CHECK(icon.height == c.size);
+    }
+}
+
+// A pixel of an icon, straight RGBA, within `slack` per channel (lossy WebP pictures vary a little).
+bool PixelIs(const RgbaImage& icon, std::uint32_t x, std::uint32_t y, std::uint32_t rgba, int slack = 10) {
+    const std::uint8_t* p = icon.Pixel(x, y);
+    for (int c = 0; c < 4; ++c) {
+        const int want = static_cast<int>((rgba >> (24 - 8 * c)) & 0xFF);
+        if (std::abs(p[c] - want) > slack)
+            return false;
+    }
+    return true;
+}
+
+TEST_CASE("A package made today shows the icon its phone shows: the adaptive icon, else a WebP picture") {
+    struct Case {
+        const char* package;
+        const char* member;
+        unsigned dpi;
+        std::uint32_t box;
+        std::uint32_t size;
+        // Where in the icon, as a share of its side, and the colour there.
+        double x, y;
+        std::uint32_t rgba;
+    };
+    const char* const anydpi = "res\mipmap-anydpi-v26\ic_launcher.xml";
+    const char* const webp = "res\mipmap-mdpi-v4\ic_launcher.webp";
+    const std::uint32_t clear = 0x00000000;
+    const Case cases[] = {
+        // Vector layers: the whole box at any density, its corners rounded off.
+        {"sample", anydpi, 96, 72, 72, 0.0, 0.0, clear},
+        {"sample", anydpi, 96, 72, 72, 0.5, 0.5, 0xFF8A1EFF},  // the star's heart
+        {"sample", anydpi, 96, 72, 72, 0.5, 0.3, 0xFFFFFFFF},  // a point of the star
+        {"sample", anydpi, 192, 144, 144, 0.5, 0.3, 0xFFFFFFFF},
+        {"sample", anydpi, 192, 144, 144, 0.99, 0.99, clear},
+        // A WebP foreground per density: the one for the box's density is drawn.
+        {"icon-layered.apk", anydpi, 96, 72, 72, 0.5, 0.5, 0x1976D2FF},   // mdpi: blue
+        {"icon-layered.apk", anydpi, 192, 144, 144, 0.5, 0.5, 0x388E3CFF}, // xhdpi: green
+        {"icon-layered.apk", anydpi, 96, 72, 72, 0.5, 0.02, 0xFF8A1EFF},  // the colour behind it
+        // A background we can't draw: the WebP picture beside the adaptive icon, as before.
+        {"icon-themed.apk", anydpi, 96, 72, 72, 0.5, 0.5, 0xFFFFFFFF},
+        {"icon-themed.apk", anydpi, 96, 72, 72, 0.0, 0.0, clear},
+        // WebP pictures only: the named one at its own size, a sharper sibling on a denser screen.
+        {"icon-webp.apk", webp, 96, 72, 48, 0.5, 0.5, 0xFFFFFFFF},
+        {"icon-webp.apk", webp, 192, 144, 96, 0.5, 0.5, 0xFFFFFFFF},
+    };
+    for (const auto& c : cases) {
+        CAPTURE(c.package);
+        CAPTURE(c.dpi);
+        CAPTURE(c.x);
+        CAPTURE(c.y);
+#ifdef _WIN32
+        const std::string sample = TestPath(VARNEL_SAMPLE_APK_FILE);
+#else
+        const std::string sample = VARNEL_SAMPLE_APK_FILE;
+#endif
+        const std::string path = std::string(c.package) == "sample" ? sample : IconPackage(c.package);
+        RgbaImage icon;
+        REQUIRE(LoadPackageIcon(path, c.member, c.box, TZipPlatform::Portable(), icon, c.dpi));
+        CHECK(icon.width == c.size);
+        CHECK(icon.height == c.size);
+        const auto x = std::min(c.size - 1, static_cast<std::uint32_t>(c.x * c.size));
+        const auto y = std::min(c.size - 1, static_cast<std::uint32_t>(c.y * c.size));
+        CHECK(PixelIs(icon, x, y, c.rgba));
     }
 }
 

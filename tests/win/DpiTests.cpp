@@ -223,11 +223,11 @@ TEST_CASE("The package's icon is fitted to the box at the screen's density") {
         CHECK(h->ApkIconSize().cx == At(c.size, dpi));
         CHECK(h->ApkIconSize().cy == At(c.size, dpi));
     }
-    // The sample names its 48 px picture: as large as 48 pixels at 96 DPI, from a sharper sibling.
+    // The sample's adaptive icon is drawn for the box, whatever its density.
     ProgramFolder program;
     FormHarness h(program, "\"C:\\T\\app.exe\" \"" + TestPath(VARNEL_SAMPLE_APK_PATH) + "\"");
     REQUIRE_FALSE(h->ShowsPlaceholderIcon());
-    CHECK(h->ApkIconSize().cx == At(48, dpi));
+    CHECK(h->ApkIconSize().cx == At(72, dpi));
 }
 
 TEST_CASE("A move to a monitor of another density lays the window out again, and back") {
@@ -255,7 +255,7 @@ TEST_CASE("A move to a monitor of another density lays the window out again, and
         GetWindowRect(f.Handle(), &outer);
         CHECK(outer.left == suggested.left);
         CHECK(outer.top == suggested.top);
-        CHECK(f.ApkIconSize().cx == At(48, dpi));
+        CHECK(f.ApkIconSize().cx == At(72, dpi));
         // The permission box keeps its text and styles; its points are zoomed to the new density.
         CHECK(f.GetCaption(f.txtPermissionInfo) == permissions);
         CHARFORMATA after = {};

@@ -31,6 +31,9 @@ TEST_CASE("The package's icon, fitted into the box") {
         {"icon-small.apk", true, 48},    // siblings of 36 and 48 px: the largest
         {"icon-none.apk", false, 0},
         {"icon-damaged.apk", false, 0},
+        {"icon-layered.apk", true, 72}, // an adaptive icon with a WebP layer fills the box
+        {"icon-themed.apk", true, 72},  // one we can't draw: its 72 px WebP sibling
+        {"icon-webp.apk", true, 48},    // a WebP picture at its own size
     };
     for (const auto& c : cases) {
         CAPTURE(c.name);
@@ -50,16 +53,17 @@ TEST_CASE("The package's icon, fitted into the box") {
     }
 }
 
-TEST_CASE("The sample's icon is drawn at its size over the panel background") {
+TEST_CASE("The sample's adaptive icon fills the box, its corners rounded off over the panel background") {
     ProgramFolder program;
     FormHarness h(program, "\"C:\\T\\app.exe\" \"" + TestPath(VARNEL_SAMPLE_APK_PATH) + "\"");
     REQUIRE_FALSE(h->ShowsPlaceholderIcon());
-    CHECK(h->ApkIconSize().cx == 48);
+    CHECK(h->ApkIconSize().cx == 72);
     ShowWindow(h->Handle(), SW_SHOWNA);
     UpdateWindow(h->Handle());
-    CHECK(PixelOf(h->imgShowIcon, 0, 0) == GetSysColor(COLOR_BTNFACE)); // transparent corner
-    CHECK(PixelOf(h->imgShowIcon, 24, 24) == RGB(0xFF, 0xFF, 0xFF));    // the star's centre
-    CHECK(PixelOf(h->imgShowIcon, 60, 60) == GetSysColor(COLOR_BTNFACE)); // beyond the icon
+    CHECK(PixelOf(h->imgShowIcon, 0, 0) == GetSysColor(COLOR_BTNFACE));   // a rounded-off corner
+    CHECK(PixelOf(h->imgShowIcon, 71, 71) == GetSysColor(COLOR_BTNFACE)); // and the opposite one
+    CHECK(PixelOf(h->imgShowIcon, 36, 22) == RGB(0xFF, 0xFF, 0xFF));      // a point of the star
+    CHECK(PixelOf(h->imgShowIcon, 36, 36) == RGB(0xFF, 0x8A, 0x1E));      // its heart
 }
 
 TEST_CASE("A package the tool read but the reader can't: the placeholder, and no error") {
