@@ -97,8 +97,5 @@ add_library(varnel_freetype INTERFACE)
 target_include_directories(varnel_freetype SYSTEM INTERFACE ${VARNEL_FREETYPE_PREFIX}/include/freetype2)
 target_link_libraries(varnel_freetype INTERFACE ${VARNEL_FREETYPE_PREFIX}/lib/libfreetype.a)
 
-# What the release carries beside the program (cmake/VarnelPackage.cmake), from the unpacked sources.
-set(VARNEL_WEBP_LICENSES ${VARNEL_WEBP_SOURCE_DIR}/COPYING ${VARNEL_WEBP_SOURCE_DIR}/PATENTS)
-set(VARNEL_FREETYPE_LICENSES ${VARNEL_FREETYPE_SOURCE_DIR}/docs/FTL.TXT)
 message(STATUS "Windows builds of libwebp ${VARNEL_WEBP_VERSION} and FreeType ${VARNEL_FREETYPE_VERSION} "
                "in ${VARNEL_THIRD_PARTY_DIR}")

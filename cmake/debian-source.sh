@@ -31,7 +31,7 @@ aptGet() {
         -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache" -o APT::Sandbox::User=root "$@"
 }
 echo "Fetching Debian's source of $name $version"
-aptGet update >"$apt/update.log" 2>&1 || { cat "$apt/update.log" >&2; exit 1; }
+aptGet update --error-on=any >"$apt/update.log" 2>&1 || { cat "$apt/update.log" >&2; exit 1; }
 (cd "$work" && aptGet source --download-only "$name=$version") >"$apt/source.log" 2>&1 ||
     { cat "$apt/source.log" >&2; exit 1; }
 
