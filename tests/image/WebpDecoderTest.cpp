@@ -27,8 +27,12 @@ RgbaImage Reference(const std::string& name, bool animated) {
     std::ifstream pam(BinaryPath("tests/image/webp/" + name + ".pam"), std::ios::binary);
     std::string word;
     uint32_t width = 0, height = 0;
-    while (pam >> word && word != "ENDHDR")
-        (word == "WIDTH" ? pam >> width : word == "HEIGHT" ? pam >> height : pam);
+    while (pam >> word && word != "ENDHDR") {
+        if (word == "WIDTH")
+            pam >> width;
+        else if (word == "HEIGHT")
+            pam >> height;
+    }
     pam.get();
     Bytes frame(size_t(width) * height * 4);
     pam.read(reinterpret_cast<char*>(frame.data()), std::streamsize(frame.size()));
