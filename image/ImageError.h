@@ -26,3 +26,15 @@ class PngTooLargeError : public ImageError {
 public:
     explicit PngTooLargeError(const std::string& message) : ImageError(message) {}
 };
+
+// A WebP file that is damaged, truncated or holds no picture libwebp can decode.
+class WebpFormatError : public ImageError {
+public:
+    explicit WebpFormatError(const std::string& message) : ImageError(message) {}
+};
+
+// A WebP file whose picture or animation canvas exceeds the decoder's limits (see PngLimits).
+class WebpTooLargeError : public ImageError {
+public:
+    explicit WebpTooLargeError(const std::string& message) : ImageError(message) {}
+};

@@ -21,6 +21,14 @@ SYSTEM_DLLS = {
     "uxtheme.dll", "version.dll", "ws2_32.dll",
 }
 README = "使用说明.txt"
+# The licences of the libraries inside the program, each with a line of its own text.
+LICENSES = {
+    "licenses/libwebp/COPYING.txt": b"Copyright (c) 2010, Google Inc.",
+    "licenses/libwebp/PATENTS.txt": b"Additional IP Rights Grant (Patents)",
+    "licenses/FreeType/FTL.TXT": b"The FreeType Project LICENSE",
+}
+# The FreeType License asks for this credit in the documentation, with the year of the version used.
+FREETYPE_CREDIT = "Portions of this software are copyright © 2022 The FreeType Project (www.freetype.org)."
 
 
 class Checks:
@@ -64,7 +72,7 @@ def main(cpack, config, out, objdump, version, source):
     with zipfile.ZipFile(path) as z:
         infos = [i for i in z.infolist() if not i.is_dir()]
         names = sorted(i.filename for i in infos)
-        expected = sorted(["Varnel.exe", "PermissionInfo.cfg", "adb/aapt.exe", README])
+        expected = sorted(["Varnel.exe", "PermissionInfo.cfg", "adb/aapt.exe", README] + list(LICENSES))
         c.check(names == expected, "the zip holds %s, not %s" % (expected, names))
         for info in infos:
             # Names beyond ASCII are UTF-8, flagged so (bit 11), or Explorer and 7-Zip misread them.
@@ -109,13 +117,17 @@ def main(cpack, config, out, objdump, version, source):
     except UnicodeDecodeError:
         c.check(True, "")
 
+    for member, text in LICENSES.items():
+        c.check(text in files.get(member, b""), member + " is the licence from the library's sources")
+
     readme = files.get(README, b"")
     # Notepad reads UTF-8 with its byte-order mark on every Windows, whatever its code page.
     c.check(readme.startswith(b"\xef\xbb\xbf"), README + " begins with the UTF-8 byte-order mark")
     c.check(b"\n" not in readme.replace(b"\r\n", b""), README + " ends its lines with CR LF")
     try:
         text = readme[3:].decode("utf-8")
-        for word in ("adb.exe", "AdbWinApi.dll", "AdbWinUsbApi.dll", "USB 调试", ".apk", "开发者选项"):
+        words = ("adb.exe", "AdbWinApi.dll", "AdbWinUsbApi.dll", "USB 调试", ".apk", "开发者选项", FREETYPE_CREDIT)
+        for word in words:
             c.check(word in text, README + " mentions " + word)
     except UnicodeDecodeError as error:
         c.check(False, README + " is UTF-8: " + str(error))
