@@ -21,8 +21,8 @@ constexpr uint16_t kTodaysSdk = 10000;
 constexpr uint32_t kIconAttribute = 0x01010002;
 
 // Width and height from the header, without decoding the picture.
-bool BitmapSize(const TMemoryStream& stream, uint32_t& width, uint32_t& height) {
-    return BitmapSize(stream.Bytes().data(), stream.Bytes().size(), width, height) && width > 0 && height > 0;
+bool StatedSize(const TMemoryStream& stream, uint32_t& width, uint32_t& height) {
+    return ::BitmapSize(stream.Bytes().data(), stream.Bytes().size(), width, height) && width > 0 && height > 0;
 }
 
 bool ReadMember(TZipReader& reader, const std::string& name, uint64_t limit, std::vector<uint8_t>& bytes) {
@@ -154,7 +154,7 @@ std::vector<Candidate> SiblingBitmaps(TZipReader& reader, const std::string& mem
         TMemoryStream stream(kIconMemberLimit);
         uint32_t width = 0;
         uint32_t height = 0;
-        if (ExtractMemberToMemory(reader, path, stream) && BitmapSize(stream, width, height))
+        if (ExtractMemberToMemory(reader, path, stream) && StatedSize(stream, width, height))
             found.push_back(Candidate{path, std::max(width, height)});
     }
     std::sort(found.begin(), found.end(), [box](const Candidate& a, const Candidate& b) {

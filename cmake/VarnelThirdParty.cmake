@@ -84,9 +84,11 @@ varnel_debian_library(VARNEL_WEBP SOURCE libwebp DEV libwebp-dev OPTIONS
     -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF
     -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF
     -DWEBP_BUILD_LIBWEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF)
-# The outline rasteriser and stroker need none of FreeType's optional codecs and shapers.
+# The outline rasteriser and stroker need none of FreeType's optional codecs and shapers. Its gzip
+# support is always built, and without a zlib of its own choosing it carries a copy of zlib that
+# clashes with ours at link time: it is given ours.
 varnel_debian_library(VARNEL_FREETYPE SOURCE freetype DEV libfreetype-dev OPTIONS
-    -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON)
+    -DFT_REQUIRE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON)
 
 add_library(varnel_webp INTERFACE)
 target_include_directories(varnel_webp SYSTEM INTERFACE ${VARNEL_WEBP_PREFIX}/include)
@@ -95,7 +97,7 @@ target_link_libraries(varnel_webp INTERFACE ${VARNEL_WEBP_PREFIX}/lib/libwebpdem
                                             ${VARNEL_WEBP_PREFIX}/lib/libwebp.a)
 add_library(varnel_freetype INTERFACE)
 target_include_directories(varnel_freetype SYSTEM INTERFACE ${VARNEL_FREETYPE_PREFIX}/include/freetype2)
-target_link_libraries(varnel_freetype INTERFACE ${VARNEL_FREETYPE_PREFIX}/lib/libfreetype.a)
+target_link_libraries(varnel_freetype INTERFACE ${VARNEL_FREETYPE_PREFIX}/lib/libfreetype.a ZLIB::ZLIB)
 
 message(STATUS "Windows builds of libwebp ${VARNEL_WEBP_VERSION} and FreeType ${VARNEL_FREETYPE_VERSION} "
                "in ${VARNEL_THIRD_PARTY_DIR}")

@@ -133,6 +133,38 @@ void TCanvas::DrawImage(const RgbaImage& image, double x, double y, double w, do
     }
 }
 
+void TCanvas::Tint(uint32_t argb, TTintMode mode) {
+    const TColor tint = PremultipliedColor(argb);
+    const float t[4] = {tint.r, tint.g, tint.b, tint.a};
+    for (size_t i = 0; i < pixels_.size(); i += 4) {
+        float* d = &pixels_[i];
+        const float da = d[3];
+        for (int c = 0; c < 4; ++c) {
+            const float s = t[c];
+            switch (mode) {
+            case TTintMode::SrcIn:
+                d[c] = s * da;
+                break;
+            case TTintMode::SrcAtop: // colour over the drawing, alpha the drawing's
+                d[c] = c == 3 ? da : s * da + d[c] * (1 - tint.a);
+                break;
+            case TTintMode::SrcOver:
+                d[c] = s + d[c] * (1 - tint.a);
+                break;
+            case TTintMode::Multiply: // the platform's multiply modulates alpha too
+                d[c] = s * d[c];
+                break;
+            case TTintMode::Screen:
+                d[c] = s + d[c] - s * d[c];
+                break;
+            case TTintMode::Add:
+                d[c] = std::min(1.0f, s + d[c]);
+                break;
+            }
+        }
+    }
+}
+
 void TCanvas::DrawCanvas(const TCanvas& layer, float alpha, const TMask* mask) {
     alpha = UnitAlpha(alpha);
     TBox box = ClipBox({0, 0, std::min(width_, layer.width_), std::min(height_, layer.height_)}, mask);

@@ -10,6 +10,9 @@
 // layers of an icon (paths, a drawable's alpha, the mask of an adaptive icon) free of rounding until
 // the one conversion to bytes at the end; icons are small, so four floats a pixel cost little.
 // A size of zero or past the caps (CanvasSizeOk) gives an empty canvas on which drawing does nothing.
+// How a tint colour combines with what is drawn, as the platform's tint modes do.
+enum class TTintMode { SrcIn, SrcAtop, SrcOver, Multiply, Screen, Add };
+
 class TCanvas {
 public:
     TCanvas(uint32_t width, uint32_t height);
@@ -28,6 +31,8 @@ public:
                    const TMask* clip = nullptr);
     // Lays another canvas over this one (their overlap, when the sizes differ).
     void DrawCanvas(const TCanvas& layer, float alpha = 1, const TMask* mask = nullptr);
+    // Tints everything drawn so far with one colour (ARGB), as a drawable's android:tint does.
+    void Tint(uint32_t argb, TTintMode mode);
     // Straight-alpha 8-bit RGBA, each channel rounded to nearest.
     RgbaImage ToImage() const;
 

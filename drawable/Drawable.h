@@ -5,6 +5,7 @@
 #include <variant>
 #include <vector>
 
+#include "drawable/Canvas.h"
 #include "drawable/Geometry.h"
 #include "drawable/Paint.h"
 #include "drawable/PathData.h"
@@ -62,8 +63,6 @@ struct TVectorGroup {
     // then rotate, then move.
     TMatrix Local() const;
 };
-
-enum class TTintMode { SrcIn, SrcAtop, SrcOver, Multiply, Screen, Add };
 
 struct TVectorDrawable {
     double width = 0; // the intrinsic size

@@ -112,8 +112,8 @@ TEST_CASE("A package made today shows the icon its phone shows: the adaptive ico
         double x, y;
         std::uint32_t rgba;
     };
-    const char* const anydpi = "res\mipmap-anydpi-v26\ic_launcher.xml";
-    const char* const webp = "res\mipmap-mdpi-v4\ic_launcher.webp";
+    const char* const anydpi = "res\\mipmap-anydpi-v26\\ic_launcher.xml";
+    const char* const webp = "res\\mipmap-mdpi-v4\\ic_launcher.webp";
     const std::uint32_t clear = 0x00000000;
     const Case cases[] = {
         // Vector layers: the whole box at any density, its corners rounded off.
