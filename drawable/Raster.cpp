@@ -148,6 +148,18 @@ private:
     }
 
     void Emit(TVerb verb, std::initializer_list<TPoint> pts) {
+        // Runs along one side of the box become one line: what lies far off the canvas costs nothing.
+        TPoint p = *pts.begin();
+        size_t n = out_.points.size();
+        if (verb == TVerb::Line && out_.verbs.back() == TVerb::Line && n >= 2) {
+            TPoint a = out_.points[n - 2], b = out_.points[n - 1];
+            bool alongX = (p.x == left_ || p.x == right_) && a.x == p.x && b.x == p.x;
+            bool alongY = (p.y == top_ || p.y == bottom_) && a.y == p.y && b.y == p.y;
+            if (alongX || alongY) {
+                out_.points.back() = p;
+                return;
+            }
+        }
         out_.verbs.push_back(verb);
         out_.points.insert(out_.points.end(), pts);
     }
@@ -329,14 +341,21 @@ private:
     size_t contourStart_ = 0;
 };
 
+// Replaces an outline's curves by our chords, unless they would not fit one FreeType outline; then
+// FreeType's own chords have to do.
+void Flatten(TOutlineBuffer& buffer) {
+    if (buffer.contours.empty())
+        return;
+    TOutlineBuffer flat;
+    FT_Outline outline = buffer.View();
+    if (TFlattener(flat).Run(outline))
+        buffer = std::move(flat);
+}
+
 bool Render(TOutlineBuffer& buffer, bool evenOdd, const TBox& area, uint32_t height, TMask& mask) {
     if (buffer.contours.empty() || area.Empty())
         return true;
     FT_Outline outline = buffer.View();
-    // An outline whose chords would not fit one FreeType outline is drawn with FreeType's own.
-    TOutlineBuffer flat;
-    if (TFlattener(flat).Run(outline))
-        outline = flat.View();
     outline.flags = evenOdd ? FT_OUTLINE_EVEN_ODD_FILL : FT_OUTLINE_NONE;
     TSpanTarget target{&mask, height};
     FT_Raster_Params params{};
@@ -397,7 +416,7 @@ private:
 
 // Strokes a cut path contour by contour and gathers the stroke outlines into batches that fit one
 // FreeType outline. Within a batch the outlines are filled together with the non-zero rule, which
-// unites overlapping strokes exactly; separate batches meet by the larger coverage.
+// unites overlapping strokes; separate batches meet by the larger coverage.
 class TStrokeOutline {
 public:
     TStrokeOutline(FT_Stroker stroker, TFtSpace space, bool dots, const TBox& area, TMask& mask)
@@ -460,23 +479,28 @@ private:
             return false;
         if (points > kMaxOutlinePoints || contours > kMaxOutlineContours)
             return false;
-        if (buffer_.points.size() + points > kMaxOutlinePoints ||
-            buffer_.contours.size() + contours > kMaxOutlineContours) {
+        piece_.points.resize(points);
+        piece_.tags.resize(points);
+        piece_.contours.resize(contours);
+        FT_Outline outline = piece_.View();
+        outline.n_points = outline.n_contours = 0;
+        FT_Stroker_Export(stroker_, &outline);
+        piece_.points.resize(size_t(outline.n_points));
+        piece_.tags.resize(size_t(outline.n_points));
+        piece_.contours.resize(size_t(outline.n_contours));
+        Flatten(piece_);
+        // The batch is drawn when the piece would not fit in with it.
+        if (buffer_.points.size() + piece_.points.size() > kMaxOutlinePoints ||
+            buffer_.contours.size() + piece_.contours.size() > kMaxOutlineContours) {
             if (!Render(buffer_, false, area_, space_.height, mask_))
                 return false;
             buffer_.Clear();
         }
-        size_t usedPoints = buffer_.points.size(), usedContours = buffer_.contours.size();
-        buffer_.points.resize(usedPoints + points);
-        buffer_.tags.resize(usedPoints + points);
-        buffer_.contours.resize(usedContours + contours);
-        FT_Outline outline = buffer_.View();
-        outline.n_points = TFtCount(usedPoints);
-        outline.n_contours = decltype(outline.n_contours)(usedContours);
-        FT_Stroker_Export(stroker_, &outline);
-        buffer_.points.resize(size_t(outline.n_points));
-        buffer_.tags.resize(size_t(outline.n_points));
-        buffer_.contours.resize(size_t(outline.n_contours));
+        size_t base = buffer_.points.size();
+        buffer_.points.insert(buffer_.points.end(), piece_.points.begin(), piece_.points.end());
+        buffer_.tags.insert(buffer_.tags.end(), piece_.tags.begin(), piece_.tags.end());
+        for (TFtContour end : piece_.contours)
+            buffer_.contours.push_back(TFtContour(base + size_t(end)));
         return true;
     }
 
@@ -485,7 +509,7 @@ private:
     bool dots_;
     TBox area_;
     TMask& mask_;
-    TOutlineBuffer buffer_;
+    TOutlineBuffer buffer_, piece_;
     FT_Vector start_{}, last_{};
     std::vector<TStep> steps_;
     bool ok_ = true;
@@ -557,6 +581,7 @@ bool FillMask(const TPath& path, const TMatrix& toDevice, TFillRule rule, uint32
     TFillOutline outline(buffer, {height});
     if (!WalkPath(device, outline) || !outline.Fits())
         return false;
+    Flatten(buffer);
     TBox area = TouchedBox(bounds, 1, width, height);
     TMask mask(width, height, area);
     if (!Render(buffer, rule == TFillRule::EvenOdd, area, height, mask))

@@ -16,13 +16,14 @@
 namespace {
 
 constexpr uint32_t kSize = 64;
-// Calibrated on the table below: the worst channel difference (premultiplied, 0..255) is 49, at a
-// pixel on the steep edge of a square cap where the two anti-aliasing methods disagree most, and at
-// most 1.6 % of a picture's pixels differ by more than 8 (the edges of curves and strokes); solid
-// interiors and gradients agree to within 2.
+// Calibrated on the table below (the MESSAGE lines print each case's figures). Channels are compared
+// premultiplied, 0..255. The worst difference is 52, at the one or two pixels where a self-crossing
+// outline meets itself: FreeType's coverage is the winding number integrated over the pixel, before
+// the fill rule, where librsvg samples the rule; elsewhere edges differ by at most 28 and interiors and
+// gradients by 1. At most 1.27 % of a picture's pixels differ by more than 8 (all on edges of curves).
 constexpr int kMaxDifference = 56;
 constexpr int kSmallDifference = 8;
-constexpr double kMaxShareAboveSmall = 0.025;
+constexpr double kMaxShareAboveSmall = 0.015;
 
 struct TCase {
     const char* what;
@@ -188,8 +189,8 @@ TEST_CASE("fills and strokes agree with librsvg") {
         Fill("smooth cubic after a line reflects nothing", "M8 56 L8 30 S30 0 56 30 V56z"),
         Fill("quads and smooth quads", "M4 40 Q16 4 28 40 T52 40 t4 16 H4z"),
         Fill("relative curves", "m8 40 c0-32 24-32 24-8 s24 24 24-8 q-8 20-24 28 t-24-4z"),
-        Fill("arc: large arc, sweep", "M12 36 a20 14 -20 1 1 40 0 z"),
-        Fill("arc: small arc, no sweep", "M12 20 A20 14 -20 0 0 52 20 L52 56 H12z"),
+        Fill("arc: large arc, sweep", "M12 36 a24 16 -20 1 1 40 0 z"),
+        Fill("arc: small arc, no sweep", "M12 20 A26 18 -20 0 0 52 20 L52 56 H12z"),
         Fill("arc flags without separators", "M10 40a22 22 0 0020 0a10 10 0 1120-10z"),
         Fill("arc radii too small are scaled up", "M10 32 A2 1 0 0 1 54 32 Z"),
         Fill("arc of zero radius is a line", "M10 10 A0 5 0 0 1 54 54 L10 54z"),
@@ -198,14 +199,14 @@ TEST_CASE("fills and strokes agree with librsvg") {
         Fill("star, non-zero", "M32 4 L50 60 L4 24 H60 L14 60 Z"),
         Fill("star, even-odd", "M32 4 L50 60 L4 24 H60 L14 60 Z").EvenOdd(),
         Fill("nested squares, even-odd", "M8 8h48v48H8z M20 20h24v24H20z").EvenOdd(),
-        Fill("turned and squashed", "M12 36 a20 14 -20 1 1 40 0 z M20 12 h24 v8z").Transform(Around(30, 1.5, 0.7)),
+        Fill("turned and squashed", "M12 40 a24 16 -20 1 1 40 0 z M6 6 h10 v6z").Transform(Around(30, 1.5, 0.7)),
         Fill("partly transparent", "M8 8 L56 20 L20 56z").Colour(0x80E04010, 0.6f),
         Fill("far outside the canvas", "M-4000 -4000 L5000 30 L30 9000 Z M60 -1e6 C60 1e6 -1e6 60 1e6 62z"),
         Stroke("butt caps, miter join", "M12 20 L40 44 L52 12", 6),
         Stroke("round caps, round join", "M12 20 L40 44 L52 12", 6).Cap(TLineCap::Round).Join(TLineJoin::Round),
         Stroke("square caps, bevel join", "M12 20 L40 44 L52 12", 6).Cap(TLineCap::Square).Join(TLineJoin::Bevel),
         Stroke("miter within the limit", "M8 56 L32 16 L56 56", 8).Join(TLineJoin::Miter, 3),
-        Stroke("miter past the limit bevels", "M8 56 L32 16 L56 56", 8).Join(TLineJoin::Miter, 2),
+        Stroke("miter past the limit bevels", "M8 56 L32 16 L56 56", 8).Join(TLineJoin::Miter, 1.5),
         Stroke("closed contour joins all round", "M12 12 h40 v40 h-40 z", 5).Join(TLineJoin::Miter),
         Stroke("curves", "M8 40 C8 8 56 8 56 40 Q32 64 12 46", 4).Cap(TLineCap::Round),
         Stroke("arcs under a squashing transform", "M12 36 a20 14 -20 1 1 40 0 M20 12 h24", 3)
@@ -228,7 +229,7 @@ TEST_CASE("fills and strokes agree with librsvg") {
             .Transform(Around(-15, 0.9, 1.1)),
     };
     for (TCase& c : cases) {
-        CAPTURE(c.what);
+        CAPTURE(std::string(c.what));
         TPath path;
         RgbaImage ours = Ours(c, path);
         std::string name = c.what;
