@@ -428,15 +428,23 @@ public:
     }
     void Segment(const TSegment& s) {
         TStep step{s.verb, {}};
-        bool moves = false;
-        for (int i = 1; i < s.PointCount(); ++i) {
-            step.p[i - 1] = space_(s.p[i]);
-            moves = moves || step.p[i - 1].x != last_.x || step.p[i - 1].y != last_.y;
+        int count = s.PointCount() - 1;
+        long reach = 0;
+        for (int i = 0; i < count; ++i) {
+            step.p[i] = space_(s.p[i + 1]);
+            reach = std::max({reach, std::labs(step.p[i].x - last_.x), std::labs(step.p[i].y - last_.y)});
         }
+        FT_Vector end = step.p[count - 1];
+        // FreeType's stroker crashes on some curves of a unit or two, and on a conic whose control
+        // sits on an end; both are straight lines at this resolution anyway.
+        bool straight = reach <= 2 || (count == 2 && (Same(step.p[0], last_) || Same(step.p[0], end))) ||
+                        (count == 3 && Same(step.p[0], last_) && Same(step.p[1], end));
+        if (straight && count > 1)
+            step = {TVerb::Line, {end}};
         // Steps that do not move at this resolution would only give the stroker nothing to aim by.
-        if (moves) {
+        if (reach > 0) {
             steps_.push_back(step);
-            last_ = step.p[s.PointCount() - 2];
+            last_ = end;
         }
     }
     void EndContour(bool closed, bool hadSteps) {
@@ -472,6 +480,7 @@ private:
         TVerb verb;
         FT_Vector p[3];
     };
+    static bool Same(FT_Vector a, FT_Vector b) { return a.x == b.x && a.y == b.y; }
 
     bool Export() {
         FT_UInt points = 0, contours = 0;
