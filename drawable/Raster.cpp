@@ -370,7 +370,7 @@ bool Render(TOutlineBuffer& buffer, bool evenOdd, const TBox& area, uint32_t hei
     return FT_Outline_Render(Library(), &outline, &params) == 0;
 }
 
-// Gathers a cut path's contours as an FreeType outline for filling (contours close by themselves).
+// Gathers a cut path's contours as a FreeType outline for filling (contours close by themselves).
 class TFillOutline {
 public:
     TFillOutline(TOutlineBuffer& buffer, TFtSpace space) : buffer_(buffer), space_(space) {}
@@ -556,8 +556,8 @@ void TMask::Raise(uint32_t x, uint32_t y, uint32_t count, uint8_t value) {
     uint32_t to = uint32_t(std::min<uint64_t>(uint64_t(x) + count, area_.right));
     if (from >= to)
         return;
-    uint8_t* row = coverage_.data() + size_t(y - area_.top) * (area_.right - area_.left) - area_.left;
-    for (uint32_t i = from; i < to; ++i)
+    uint8_t* row = coverage_.data() + size_t(y - area_.top) * (area_.right - area_.left);
+    for (uint32_t i = from - area_.left; i < to - area_.left; ++i)
         row[i] = std::max(row[i], value);
     if (bounds_.Empty()) {
         bounds_ = {from, y, to, y + 1};
@@ -565,17 +565,6 @@ void TMask::Raise(uint32_t x, uint32_t y, uint32_t count, uint8_t value) {
         bounds_ = {std::min(bounds_.left, from), std::min(bounds_.top, y), std::max(bounds_.right, to),
                    std::max(bounds_.bottom, y + 1)};
     }
-}
-
-void TMask::Tighten() {
-    TBox box;
-    for (uint32_t y = area_.top; y < area_.bottom; ++y)
-        for (uint32_t x = area_.left; x < area_.right; ++x)
-            if (At(x, y) != 0) {
-                box = box.Empty() ? TBox{x, y, x + 1, y + 1}
-                                  : TBox{std::min(box.left, x), box.top, std::max(box.right, x + 1), y + 1};
-            }
-    bounds_ = box;
 }
 
 bool FillMask(const TPath& path, const TMatrix& toDevice, TFillRule rule, uint32_t width, uint32_t height, TMask& out) {

@@ -14,4 +14,5 @@ seed arcs 112 030 'M12 36 a24 16 -20 1 1 40 0 A2 1 0 0 1 54 32 a22 22 0 0020 0a1
 seed numbers 341 377 'M8-0L56.5.5-.5 56 4.8e1 56 4.8E+1 56 8e0,56,,z M1e-999 5 1e3 1e3'
 seed star 041 200 'M32 4 L50 60 L4 24 H60 L14 60 Z M20 20h24v24H20z'
 seed dots 273 140 'M16 32 L16 32 M32 32 z M48 32 l0 0 M10 10 h.01'
+seed tiny-conic 377 003 'M8 40 ,4 49 T8 40 z' # once crashed FreeType's stroker
 seed huge 017 020 'M-4000 -4000 L5000 30 L30 9000 Z M60 -1e6 C60 1e6 -1e6 60 1e6 62z'

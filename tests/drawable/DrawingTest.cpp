@@ -173,6 +173,25 @@ TEST_CASE("strokes: square dots stand square, width 0 is a hairline, many contou
     CHECK(dots.At(14, 14) > 150);
 }
 
+TEST_CASE("rounded rectangles and ovals enclose their areas") {
+    const struct {
+        TPath path;
+        double area;
+    } shapes[] = {{OvalPath(2, 3, 12, 8), 3.14159265 * 6 * 4},
+                  {RoundRectPath(1, 1, 14, 10, 3, 2), 14 * 10 - (4 - 3.14159265) * 3 * 2},
+                  {RoundRectPath(1, 1, 14, 10, 40, 40), 3.14159265 * 7 * 5}, // radii held to half the sides
+                  {RoundRectPath(1, 1, 14, 10, 0, 5), 140}};
+    for (const auto& shape : shapes) {
+        TMask mask;
+        REQUIRE(FillMask(shape.path, TMatrix::Identity(), TFillRule::NonZero, 16, 16, mask));
+        double sum = 0;
+        for (uint32_t y = 0; y < 16; ++y)
+            for (uint32_t x = 0; x < 16; ++x)
+                sum += mask.At(x, y) / 255.0;
+        CHECK(sum == doctest::Approx(shape.area).epsilon(0.01));
+    }
+}
+
 TEST_CASE("hostile geometry: false or a clean picture, exact inside the canvas") {
     // Huge shapes are cut to a box around the canvas without moving an edge inside it.
     TMask plane = Fill("M-1e9 32.5 L1e9 32.5 L1e9 1e9 L-1e9 1e9z", 64, 64);
@@ -187,6 +206,8 @@ TEST_CASE("hostile geometry: false or a clean picture, exact inside the canvas")
     CHECK(FillMask(path, TMatrix::Identity(), TFillRule::NonZero, 16, 16, mask));
     CHECK_FALSE(FillMask(path, TMatrix::Scale(1e10, 1), TFillRule::NonZero, 16, 16, mask));
     CHECK_FALSE(StrokeMask(path, TMatrix::Scale(1e10, 1), {}, 16, 16, mask));
+    TMask wide = Stroke("M8 8 h1", 1e12, TLineCap::Round); // its reach is cut back, not overflowed
+    CHECK(wide.At(0, 0) + wide.At(15, 15) == 510);
     TPath broken{{TPath::TVerb::Move, TPath::TVerb::Line}, {{0, 0}}};
     CHECK_FALSE(FillMask(broken, TMatrix::Identity(), TFillRule::NonZero, 16, 16, mask));
     broken.points = {{0, 0}, {NAN, 1}};
