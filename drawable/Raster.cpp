@@ -599,12 +599,13 @@ bool StrokeMask(const TPath& path, const TMatrix& toDevice, const TStroke& strok
     if (miterLimit < 1 && join == TLineJoin::Miter)
         join = TLineJoin::Bevel; // no miter is that short
     // How far the stroke can reach from the path: half the width, times the miter limit at a miter
-    // join, times the diagonal at a square cap. A reach past what the cut box can hold is cut back;
+    // join, times the diagonal at a square cap. The cut box leaves that much room, up to what it can
+    // hold; past that only a miter spike at a cut could go astray. A width past it is cut back, as
     // such a stroke covers the whole canvas around the path anyway.
-    double factor = std::max(join == TLineJoin::Miter ? miterLimit : 1.0, stroke.cap == TLineCap::Square ? 1.5 : 1.0);
     double maxReach = kMaxCoordinate - std::max(width, height) - 4;
-    half = std::min(half, maxReach / factor);
-    double reach = half * factor;
+    half = std::min(half, maxReach / 1.5);
+    double factor = std::max(join == TLineJoin::Miter ? miterLimit : 1.0, stroke.cap == TLineCap::Square ? 1.5 : 1.0);
+    double reach = std::min(half * factor, maxReach);
     TPath device;
     double bounds[4];
     if (!ToDevice(path, toDevice, width, height, reach + 2, device, bounds))

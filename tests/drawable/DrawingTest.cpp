@@ -166,6 +166,11 @@ TEST_CASE("strokes: square dots stand square, width 0 is a hairline, many contou
     TMask hairline = Stroke("M2 8.5 H14", 0, TLineCap::Butt);
     CHECK(hairline.At(8, 8) == 255);
     CHECK(hairline.At(8, 7) == 0);
+    TPath line;
+    REQUIRE(ParsePathData("M2 8 h12", line));
+    TMask mask; // a huge miter limit widens the cut box, not the stroke
+    REQUIRE(StrokeMask(line, TMatrix::Identity(), {4, TLineCap::Butt, TLineJoin::Miter, 30000}, 16, 16, mask));
+    CHECK(mask.At(8, 6) + mask.At(8, 9) - mask.At(8, 5) - mask.At(8, 10) == 510);
     // Thousands of contours need several FreeType outlines; the first and the last are drawn.
     std::string many = "M1.5 1.5h.01";
     for (int i = 0; i < 6000; ++i)
