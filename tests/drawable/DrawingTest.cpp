@@ -109,6 +109,7 @@ TEST_CASE("pictures: bilinear when enlarged, alpha-weighted area when shrunk, pa
         {"transparent lends no colour", Image(2, 1, {255, 0, 0, 0, 0, 0, 255, 200}), 0, 1, 1, "0,0,255,100 "},
         {"edges inside pixels", Image(1, 1, {10, 20, 30, 255}), 0.25, 1, 2, "10,20,30,191 10,20,30,64 "},
         {"no width", Image(1, 1, {10, 20, 30, 255}), 0, 0, 1, "0,0,0,0 "},
+        {"next to no width", Image(2, 1, {10, 20, 30, 255, 10, 20, 30, 255}), 0, 1e-320, 1, "0,0,0,0 "},
         {"pixels missing", Image(2, 1, {10, 20, 30, 255}), 0, 1, 1, "0,0,0,0 "},
     };
     for (const Case& c : cases) {
