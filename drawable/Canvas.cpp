@@ -28,11 +28,11 @@ std::vector<TTaps> MakeTaps(uint32_t source, double position, double size, uint3
     double begin = std::max(position, 0.0), end = std::min(position + size, double(canvas));
     from = to = 0;
     std::vector<TTaps> taps;
-    if (!(begin < end))
+    double scale = source / size; // source pixels per canvas pixel
+    if (!(begin < end) || !std::isfinite(scale))
         return taps;
     from = uint32_t(std::floor(begin));
     to = std::min(canvas, uint32_t(std::ceil(end)));
-    double scale = source / size; // source pixels per canvas pixel
     for (uint32_t i = from; i < to; ++i) {
         TTaps t;
         double lo = std::max(double(i), position), hi = std::min(double(i) + 1, position + size);
@@ -42,10 +42,10 @@ std::vector<TTaps> MakeTaps(uint32_t source, double position, double size, uint3
             double s0 = std::clamp((lo - position) * scale, 0.0, double(source));
             double s1 = std::clamp((hi - position) * scale, 0.0, double(source));
             uint32_t first = std::min(uint32_t(s0), source - 1);
-            uint32_t last = std::min(uint32_t(std::ceil(s1)), source);
+            uint32_t last = std::max(first + 1, std::min(uint32_t(std::ceil(s1)), source));
             t.first = first;
-            for (uint32_t s = first; s < last; ++s)
-                t.weights.push_back(float((std::min(s1, s + 1.0) - std::max(s0, double(s))) / (s1 - s0)));
+            for (uint32_t s = first; s < last; ++s) // a span rounded away to nothing takes its pixel whole
+                t.weights.push_back(s1 > s0 ? float((std::min(s1, s + 1.0) - std::max(s0, double(s))) / (s1 - s0)) : 1);
         } else {
             // Bilinear at the centre of the covered part, holding the edge pixels beyond the ends.
             double u = std::clamp(((lo + hi) / 2 - position) * scale - 0.5, 0.0, double(source - 1));
@@ -182,12 +182,13 @@ RgbaImage TCanvas::ToImage() const {
     image.height = height_;
     image.pixels.resize(pixels_.size());
     for (size_t i = 0; i < pixels_.size(); i += 4) {
-        float a = std::clamp(pixels_[i + 3], 0.0f, 1.0f);
+        float a = pixels_[i + 3] > 0 ? std::min(pixels_[i + 3], 1.0f) : 0; // NaN counts as nothing
         long alpha = std::lround(a * 255);
         if (alpha == 0)
             continue;
         for (int c = 0; c < 3; ++c)
-            image.pixels[i + c] = uint8_t(std::lround(std::clamp(pixels_[i + c] / a, 0.0f, 1.0f) * 255));
+            image.pixels[i + c] =
+                uint8_t(std::lround(pixels_[i + c] > 0 ? std::min(pixels_[i + c] / a, 1.0f) * 255 : 0));
         image.pixels[i + 3] = uint8_t(alpha);
     }
     return image;

@@ -17,9 +17,9 @@ enum class TTileMode { Clamp, Repeat, Mirror };
 // the order of equal offsets, which makes hard edges) with offsets clamped to [0, 1]; colours blend
 // unpremultiplied. Linear runs from start to end, radial from center out to radius, sweep turns
 // clockwise on screen from the positive x axis around center, a full turn being 0 to 1.
-// A gradient with no length (start == end, radius <= 0) is one colour, as Android's Skia makes it:
-// the last stop's with Clamp, the mean colour of the gradient with Repeat and Mirror. No stops: nothing
-// is painted.
+// A gradient with no length (start == end, radius <= 0, or a localToDevice that flattens the plane) is
+// one colour, as Android's Skia makes it: the last stop's with Clamp, the mean colour of the gradient
+// with Repeat and Mirror. No stops: nothing is painted.
 struct TGradient {
     enum class TKind { Linear, Radial, Sweep };
     TKind kind = TKind::Linear;

@@ -248,10 +248,7 @@ bool IsFinitePoint(TPoint p) {
     return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
-} // namespace
-
-bool ParsePathData(std::string_view text, TPath& out) {
-    out = TPath{};
+bool Parse(std::string_view text, TPath& out) {
     if (text.size() > kMaxPathDataLength)
         return false;
     TScanner scan(text);
@@ -333,9 +330,17 @@ bool ParsePathData(std::string_view text, TPath& out) {
         // Sums of finite numbers can still overflow.
         ok = ok && IsFinitePoint(build.Current()) && IsFinitePoint(control);
     }
-    if (!ok)
-        out = TPath{};
     return ok;
+}
+
+} // namespace
+
+bool ParsePathData(std::string_view text, TPath& out) {
+    out = TPath{};
+    if (Parse(text, out))
+        return true;
+    out = TPath{};
+    return false;
 }
 
 namespace {

@@ -148,6 +148,18 @@ private:
     }
 
     void Emit(TVerb verb, std::initializer_list<TPoint> pts) {
+        // Runs along one side of the box become one line: what lies far off the canvas costs nothing.
+        TPoint p = *pts.begin();
+        size_t n = out_.points.size();
+        if (verb == TVerb::Line && out_.verbs.back() == TVerb::Line && n >= 2) {
+            TPoint a = out_.points[n - 2], b = out_.points[n - 1];
+            bool alongX = (p.x == left_ || p.x == right_) && a.x == p.x && b.x == p.x;
+            bool alongY = (p.y == top_ || p.y == bottom_) && a.y == p.y && b.y == p.y;
+            if (alongX || alongY) {
+                out_.points.back() = p;
+                return;
+            }
+        }
         out_.verbs.push_back(verb);
         out_.points.insert(out_.points.end(), pts);
     }
@@ -329,14 +341,21 @@ private:
     size_t contourStart_ = 0;
 };
 
+// Replaces an outline's curves by our chords, unless they would not fit one FreeType outline; then
+// FreeType's own chords have to do.
+void Flatten(TOutlineBuffer& buffer) {
+    if (buffer.contours.empty())
+        return;
+    TOutlineBuffer flat;
+    FT_Outline outline = buffer.View();
+    if (TFlattener(flat).Run(outline))
+        buffer = std::move(flat);
+}
+
 bool Render(TOutlineBuffer& buffer, bool evenOdd, const TBox& area, uint32_t height, TMask& mask) {
     if (buffer.contours.empty() || area.Empty())
         return true;
     FT_Outline outline = buffer.View();
-    // An outline whose chords would not fit one FreeType outline is drawn with FreeType's own.
-    TOutlineBuffer flat;
-    if (TFlattener(flat).Run(outline))
-        outline = flat.View();
     outline.flags = evenOdd ? FT_OUTLINE_EVEN_ODD_FILL : FT_OUTLINE_NONE;
     TSpanTarget target{&mask, height};
     FT_Raster_Params params{};
@@ -351,7 +370,7 @@ bool Render(TOutlineBuffer& buffer, bool evenOdd, const TBox& area, uint32_t hei
     return FT_Outline_Render(Library(), &outline, &params) == 0;
 }
 
-// Gathers a cut path's contours as an FreeType outline for filling (contours close by themselves).
+// Gathers a cut path's contours as a FreeType outline for filling (contours close by themselves).
 class TFillOutline {
 public:
     TFillOutline(TOutlineBuffer& buffer, TFtSpace space) : buffer_(buffer), space_(space) {}
@@ -397,7 +416,7 @@ private:
 
 // Strokes a cut path contour by contour and gathers the stroke outlines into batches that fit one
 // FreeType outline. Within a batch the outlines are filled together with the non-zero rule, which
-// unites overlapping strokes exactly; separate batches meet by the larger coverage.
+// unites overlapping strokes; separate batches meet by the larger coverage.
 class TStrokeOutline {
 public:
     TStrokeOutline(FT_Stroker stroker, TFtSpace space, bool dots, const TBox& area, TMask& mask)
@@ -409,15 +428,23 @@ public:
     }
     void Segment(const TSegment& s) {
         TStep step{s.verb, {}};
-        bool moves = false;
-        for (int i = 1; i < s.PointCount(); ++i) {
-            step.p[i - 1] = space_(s.p[i]);
-            moves = moves || step.p[i - 1].x != last_.x || step.p[i - 1].y != last_.y;
+        int count = s.PointCount() - 1;
+        long reach = 0;
+        for (int i = 0; i < count; ++i) {
+            step.p[i] = space_(s.p[i + 1]);
+            reach = std::max({reach, std::labs(step.p[i].x - last_.x), std::labs(step.p[i].y - last_.y)});
         }
+        FT_Vector end = step.p[count - 1];
+        // FreeType's stroker crashes on some curves of a unit or two, and on a conic whose control
+        // sits on an end; both are straight lines at this resolution anyway.
+        bool straight = reach <= 2 || (count == 2 && (Same(step.p[0], last_) || Same(step.p[0], end))) ||
+                        (count == 3 && Same(step.p[0], last_) && Same(step.p[1], end));
+        if (straight && count > 1)
+            step = {TVerb::Line, {end}};
         // Steps that do not move at this resolution would only give the stroker nothing to aim by.
-        if (moves) {
+        if (reach > 0) {
             steps_.push_back(step);
-            last_ = step.p[s.PointCount() - 2];
+            last_ = end;
         }
     }
     void EndContour(bool closed, bool hadSteps) {
@@ -453,6 +480,7 @@ private:
         TVerb verb;
         FT_Vector p[3];
     };
+    static bool Same(FT_Vector a, FT_Vector b) { return a.x == b.x && a.y == b.y; }
 
     bool Export() {
         FT_UInt points = 0, contours = 0;
@@ -460,23 +488,28 @@ private:
             return false;
         if (points > kMaxOutlinePoints || contours > kMaxOutlineContours)
             return false;
-        if (buffer_.points.size() + points > kMaxOutlinePoints ||
-            buffer_.contours.size() + contours > kMaxOutlineContours) {
+        piece_.points.resize(points);
+        piece_.tags.resize(points);
+        piece_.contours.resize(contours);
+        FT_Outline outline = piece_.View();
+        outline.n_points = outline.n_contours = 0;
+        FT_Stroker_Export(stroker_, &outline);
+        piece_.points.resize(size_t(outline.n_points));
+        piece_.tags.resize(size_t(outline.n_points));
+        piece_.contours.resize(size_t(outline.n_contours));
+        Flatten(piece_);
+        // The batch is drawn when the piece would not fit in with it.
+        if (buffer_.points.size() + piece_.points.size() > kMaxOutlinePoints ||
+            buffer_.contours.size() + piece_.contours.size() > kMaxOutlineContours) {
             if (!Render(buffer_, false, area_, space_.height, mask_))
                 return false;
             buffer_.Clear();
         }
-        size_t usedPoints = buffer_.points.size(), usedContours = buffer_.contours.size();
-        buffer_.points.resize(usedPoints + points);
-        buffer_.tags.resize(usedPoints + points);
-        buffer_.contours.resize(usedContours + contours);
-        FT_Outline outline = buffer_.View();
-        outline.n_points = TFtCount(usedPoints);
-        outline.n_contours = decltype(outline.n_contours)(usedContours);
-        FT_Stroker_Export(stroker_, &outline);
-        buffer_.points.resize(size_t(outline.n_points));
-        buffer_.tags.resize(size_t(outline.n_points));
-        buffer_.contours.resize(size_t(outline.n_contours));
+        size_t base = buffer_.points.size();
+        buffer_.points.insert(buffer_.points.end(), piece_.points.begin(), piece_.points.end());
+        buffer_.tags.insert(buffer_.tags.end(), piece_.tags.begin(), piece_.tags.end());
+        for (TFtContour end : piece_.contours)
+            buffer_.contours.push_back(TFtContour(base + size_t(end)));
         return true;
     }
 
@@ -485,7 +518,7 @@ private:
     bool dots_;
     TBox area_;
     TMask& mask_;
-    TOutlineBuffer buffer_;
+    TOutlineBuffer buffer_, piece_;
     FT_Vector start_{}, last_{};
     std::vector<TStep> steps_;
     bool ok_ = true;
@@ -523,8 +556,8 @@ void TMask::Raise(uint32_t x, uint32_t y, uint32_t count, uint8_t value) {
     uint32_t to = uint32_t(std::min<uint64_t>(uint64_t(x) + count, area_.right));
     if (from >= to)
         return;
-    uint8_t* row = coverage_.data() + size_t(y - area_.top) * (area_.right - area_.left) - area_.left;
-    for (uint32_t i = from; i < to; ++i)
+    uint8_t* row = coverage_.data() + size_t(y - area_.top) * (area_.right - area_.left);
+    for (uint32_t i = from - area_.left; i < to - area_.left; ++i)
         row[i] = std::max(row[i], value);
     if (bounds_.Empty()) {
         bounds_ = {from, y, to, y + 1};
@@ -532,17 +565,6 @@ void TMask::Raise(uint32_t x, uint32_t y, uint32_t count, uint8_t value) {
         bounds_ = {std::min(bounds_.left, from), std::min(bounds_.top, y), std::max(bounds_.right, to),
                    std::max(bounds_.bottom, y + 1)};
     }
-}
-
-void TMask::Tighten() {
-    TBox box;
-    for (uint32_t y = area_.top; y < area_.bottom; ++y)
-        for (uint32_t x = area_.left; x < area_.right; ++x)
-            if (At(x, y) != 0) {
-                box = box.Empty() ? TBox{x, y, x + 1, y + 1}
-                                  : TBox{std::min(box.left, x), box.top, std::max(box.right, x + 1), y + 1};
-            }
-    bounds_ = box;
 }
 
 bool FillMask(const TPath& path, const TMatrix& toDevice, TFillRule rule, uint32_t width, uint32_t height, TMask& out) {
@@ -557,6 +579,7 @@ bool FillMask(const TPath& path, const TMatrix& toDevice, TFillRule rule, uint32
     TFillOutline outline(buffer, {height});
     if (!WalkPath(device, outline) || !outline.Fits())
         return false;
+    Flatten(buffer);
     TBox area = TouchedBox(bounds, 1, width, height);
     TMask mask(width, height, area);
     if (!Render(buffer, rule == TFillRule::EvenOdd, area, height, mask))
@@ -576,12 +599,13 @@ bool StrokeMask(const TPath& path, const TMatrix& toDevice, const TStroke& strok
     if (miterLimit < 1 && join == TLineJoin::Miter)
         join = TLineJoin::Bevel; // no miter is that short
     // How far the stroke can reach from the path: half the width, times the miter limit at a miter
-    // join, times the diagonal at a square cap. A reach past what the cut box can hold is cut back;
+    // join, times the diagonal at a square cap. The cut box leaves that much room, up to what it can
+    // hold; past that only a miter spike at a cut could go astray. A width past it is cut back, as
     // such a stroke covers the whole canvas around the path anyway.
-    double factor = std::max(join == TLineJoin::Miter ? miterLimit : 1.0, stroke.cap == TLineCap::Square ? 1.5 : 1.0);
     double maxReach = kMaxCoordinate - std::max(width, height) - 4;
-    half = std::min(half, maxReach / factor);
-    double reach = half * factor;
+    half = std::min(half, maxReach / 1.5);
+    double factor = std::max(join == TLineJoin::Miter ? miterLimit : 1.0, stroke.cap == TLineCap::Square ? 1.5 : 1.0);
+    double reach = std::min(half * factor, maxReach);
     TPath device;
     double bounds[4];
     if (!ToDevice(path, toDevice, width, height, reach + 2, device, bounds))

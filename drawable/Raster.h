@@ -51,10 +51,8 @@ public:
             return 0;
         return coverage_[size_t(y - area_.top) * (area_.right - area_.left) + (x - area_.left)];
     }
-    // Raises the coverage of a run of pixels inside the storage area to at least value.
+    // Raises the coverage of a run of pixels (the part inside the storage area) to at least value.
     void Raise(uint32_t x, uint32_t y, uint32_t count, uint8_t value);
-    // Recomputes Bounds() from the stored coverage.
-    void Tighten();
 
 private:
     uint32_t width_ = 0, height_ = 0;

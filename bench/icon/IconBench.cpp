@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -51,10 +52,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: icon_bench <vector.apk> <png.apk>\n");
         return 2;
     }
+    const int rounds = std::getenv("ICON_BENCH_ROUNDS") ? std::atoi(std::getenv("ICON_BENCH_ROUNDS")) : 200;
     std::printf("%-8s %14s %14s %8s\n", "display", "vector icon", "PNG icon", "ratio");
     for (const unsigned dpi : {96u, 192u}) {
-        const double vector = Time(argv[1], dpi, 200);
-        const double png = Time(argv[2], dpi, 200);
+        const double vector = Time(argv[1], dpi, rounds);
+        const double png = Time(argv[2], dpi, rounds);
         std::printf("%3u DPI  %11.3f ms %11.3f ms %7.2fx\n", dpi, vector, png, png > 0 ? vector / png : 0.0);
     }
     return 0;

@@ -2,7 +2,7 @@
 """Makes the drawable fuzzer's seeds from the drawables the tests build (tests/drawable): each seed
 is the package's resource table and one compiled drawable, in the layout DrawableFuzzer.cpp reads.
 
-  make-seeds.py <build>/tests/drawable/drawables/drawables.apk <seeds-dir>
+  make-drawable-seeds.py <build>/tests/drawable/drawables/drawables.apk <seeds-dir>
 """
 import os
 import struct
