@@ -72,7 +72,8 @@ uint32_t ApplicationIcon(const std::vector<uint8_t>& manifest) {
 }
 
 bool EndsWithXml(const std::string& name) {
-    return name.size() > 4 && (name.compare(name.size() - 4, 4, ".xml") == 0 || name.compare(name.size() - 4, 4, ".XML") == 0);
+    return name.size() > 4 &&
+           (name.compare(name.size() - 4, 4, ".xml") == 0 || name.compare(name.size() - 4, 4, ".XML") == 0);
 }
 
 // The icon drawn from its XML, as a phone of today draws it: the application's icon resource
@@ -126,8 +127,8 @@ struct Candidate {
 
 // Most packages name an adaptive icon (XML) for every density and keep bitmap versions of it (PNG,
 // or WebP in packages made today) under the same name in sibling folders:
-// res\mipmap-anydpi-v26\ic_launcher.xml has res\mipmap-xhdpi-v4\ic_launcher.webp beside it. Best first: the smallest that still fills the box
-// without being enlarged, then the larger ones, then the smaller ones from large to small.
+// res\mipmap-anydpi-v26\ic_launcher.xml has res\mipmap-xhdpi-v4\ic_launcher.webp beside it. Best first: the smallest
+// that still fills the box without being enlarged, then the larger ones, then the smaller ones from large to small.
 std::vector<Candidate> SiblingBitmaps(TZipReader& reader, const std::string& memberName, uint32_t box) {
     std::vector<Candidate> found;
     const auto lastSlash = memberName.find_last_of('\\');
@@ -135,7 +136,8 @@ std::vector<Candidate> SiblingBitmaps(TZipReader& reader, const std::string& mem
         return found;
     const std::string folder = memberName.substr(0, lastSlash);
     const auto parentSlash = folder.find_last_of('\\');
-    const std::string parent = Lower(parentSlash == std::string::npos ? std::string() : folder.substr(0, parentSlash + 1));
+    const std::string parent =
+        Lower(parentSlash == std::string::npos ? std::string() : folder.substr(0, parentSlash + 1));
     std::string stem = memberName.substr(lastSlash + 1);
     stem = Lower(stem.substr(0, stem.find_last_of('.')));
     const std::string named = Lower(memberName);
@@ -177,7 +179,9 @@ bool TryDecode(const TMemoryStream& stream, RgbaImage& image) {
 }
 
 // `side` on a screen of `dpi`, for a side measured at 96 DPI.
-uint32_t AtDensity(uint32_t side, unsigned dpi) { return static_cast<uint32_t>((uint64_t(side) * dpi + 48) / 96); }
+uint32_t AtDensity(uint32_t side, unsigned dpi) {
+    return static_cast<uint32_t>((uint64_t(side) * dpi + 48) / 96);
+}
 
 } // namespace
 
@@ -188,6 +192,8 @@ bool LoadPackageIcon(const std::string& apkPath, const std::string& memberName, 
     try {
         TZipReader reader(platform);
         reader.SetZipName(apkPath);
+        // An icon drawn from XML reads a handful of members: the archive stays open between them.
+        reader.KeepZipOpen = true;
         reader.LoadDirectory();
         if (memberName.empty() || memberName.find_first_not_of(' ') == std::string::npos)
             return false;

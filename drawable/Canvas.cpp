@@ -87,15 +87,42 @@ void TCanvas::Blend(uint32_t x, uint32_t y, const TColor& source, float weight) 
 void TCanvas::Fill(const TMask& coverage, const TPaint& paint, const TMask* clip) {
     TShader shader(paint);
     TBox box = ClipBox(IntersectBoxes(coverage.Bounds(), {0, 0, width_, height_}), clip);
-    TColor solid = shader.At(0, 0);
-    for (uint32_t y = box.top; y < box.bottom; ++y)
-        for (uint32_t x = box.left; x < box.right; ++x) {
-            float weight = coverage.At(x, y) / 255.0f;
-            if (clip)
-                weight *= clip->At(x, y) / 255.0f;
-            if (weight > 0)
-                Blend(x, y, shader.IsSolid() ? solid : shader.At(x + 0.5, y + 0.5), weight);
+    if (box.Empty())
+        return;
+    std::vector<TColor> colours(box.right - box.left);
+    for (uint32_t y = box.top; y < box.bottom; ++y) {
+        const uint8_t* cover = coverage.Row(y, box.left);
+        const uint8_t* clipRow = clip ? clip->Row(y, box.left) : nullptr;
+        if (!cover || (clip && !clipRow))
+            continue;
+        // Only the covered run of the row is shaded: an outline or a ring covers little of its box.
+        uint32_t from = 0, to = box.right - box.left;
+        while (from < to && cover[from] == 0)
+            ++from;
+        while (to > from && cover[to - 1] == 0)
+            --to;
+        if (from == to)
+            continue;
+        shader.Row(box.left + from, y, to - from, colours.data() + from);
+        float* p = &pixels_[(size_t(y) * width_ + box.left + from) * 4];
+        for (uint32_t i = from; i < to; ++i, p += 4) {
+            float weight = cover[i] * (1.0f / 255);
+            if (clipRow)
+                weight *= clipRow[i] * (1.0f / 255);
+            if (weight <= 0)
+                continue;
+            const TColor& source = colours[i];
+            if (weight >= 1 && source.a >= 1) { // inside an opaque shape: the paint replaces the pixel
+                p[0] = source.r, p[1] = source.g, p[2] = source.b, p[3] = source.a;
+                continue;
+            }
+            const float keep = 1 - source.a * weight;
+            p[0] = source.r * weight + p[0] * keep;
+            p[1] = source.g * weight + p[1] * keep;
+            p[2] = source.b * weight + p[2] * keep;
+            p[3] = source.a * weight + p[3] * keep;
         }
+    }
 }
 
 void TCanvas::DrawImage(const RgbaImage& image, double x, double y, double w, double h, float alpha,
@@ -129,6 +156,23 @@ void TCanvas::DrawImage(const RgbaImage& image, double x, double y, double w, do
                 }
             }
             Blend(px, py, sum, weight);
+        }
+    }
+}
+
+void TCanvas::Keep(const TMask& mask) {
+    const TBox& box = mask.Bounds();
+    for (uint32_t y = 0; y < height_; ++y) {
+        float* p = &pixels_[size_t(y) * width_ * 4];
+        // Outside the mask's box nothing is kept; inside it, what its row says.
+        const uint8_t* row = y >= box.top && y < box.bottom ? mask.Row(y, box.left) : nullptr;
+        for (uint32_t x = 0; x < width_; ++x, p += 4) {
+            const uint8_t cover = row && x >= box.left && x < box.right ? row[x - box.left] : 0;
+            if (cover == 255)
+                continue;
+            const float weight = cover * (1.0f / 255);
+            for (int c = 0; c < 4; ++c)
+                p[c] *= weight;
         }
     }
 }
@@ -182,13 +226,24 @@ RgbaImage TCanvas::ToImage() const {
     image.height = height_;
     image.pixels.resize(pixels_.size());
     for (size_t i = 0; i < pixels_.size(); i += 4) {
-        float a = pixels_[i + 3] > 0 ? std::min(pixels_[i + 3], 1.0f) : 0; // NaN counts as nothing
-        long alpha = std::lround(a * 255);
+        const float a = pixels_[i + 3] > 0 ? std::min(pixels_[i + 3], 1.0f) : 0; // NaN counts as nothing
+        // Non-negative: adding a half and cutting off rounds to nearest.
+        const int alpha = int(a * 255 + 0.5f);
         if (alpha == 0)
             continue;
-        for (int c = 0; c < 3; ++c)
-            image.pixels[i + c] =
-                uint8_t(std::lround(pixels_[i + c] > 0 ? std::min(pixels_[i + c] / a, 1.0f) * 255 : 0));
+        if (alpha == 255) { // opaque, as most of an icon is: nothing to undo
+            for (int c = 0; c < 3; ++c) {
+                const float value = pixels_[i + c] * 255;
+                image.pixels[i + c] = uint8_t(value >= 255 ? 255 : value > 0 ? int(value + 0.5f) : 0);
+            }
+            image.pixels[i + 3] = 255;
+            continue;
+        }
+        const float unpremultiply = 255 / a;
+        for (int c = 0; c < 3; ++c) {
+            const float value = pixels_[i + c] * unpremultiply; // NaN fails both tests: 0
+            image.pixels[i + c] = uint8_t(value >= 255 ? 255 : value > 0 ? int(value + 0.5f) : 0);
+        }
         image.pixels[i + 3] = uint8_t(alpha);
     }
     return image;

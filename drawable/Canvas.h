@@ -31,6 +31,8 @@ public:
                    const TMask* clip = nullptr);
     // Lays another canvas over this one (their overlap, when the sizes differ).
     void DrawCanvas(const TCanvas& layer, float alpha = 1, const TMask* mask = nullptr);
+    // Keeps what is drawn only where the mask covers it, in proportion (an icon's outline).
+    void Keep(const TMask& mask);
     // Tints everything drawn so far with one colour (ARGB), as a drawable's android:tint does.
     void Tint(uint32_t argb, TTintMode mode);
     // Straight-alpha 8-bit RGBA, each channel rounded to nearest.

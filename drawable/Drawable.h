@@ -109,9 +109,9 @@ struct TLayerListDrawable {
 // <shape>'s gradient: placed by the shape's bounds rather than by coordinates.
 struct TShapeGradient {
     TGradient::TKind kind = TGradient::TKind::Linear;
-    double angle = 0;   // degrees, linear only
+    double angle = 0; // degrees, linear only
     double centerX = 0.5, centerY = 0.5;
-    double radius = 0.5;  // radial
+    double radius = 0.5; // radial
     enum class TRadius { Pixels, Fraction, FractionOfParent } radiusUnit = TRadius::Pixels;
     std::vector<TGradientStop> stops;
 };

@@ -86,7 +86,9 @@ private:
     std::string why_;
 };
 
-[[noreturn]] void Fail(std::string why) { throw TCantDraw(std::move(why)); }
+[[noreturn]] void Fail(std::string why) {
+    throw TCantDraw(std::move(why));
+}
 
 std::string Hex(uint32_t id) {
     static const char digits[] = "0123456789abcdef";
@@ -133,7 +135,7 @@ double FolderDensity(const std::string& member) {
     static const struct {
         const char* qualifier;
         double density;
-    } kDensities[] = {{"-ldpi", 120}, {"-mdpi", 160}, {"-tvdpi", 213}, {"-hdpi", 240},
+    } kDensities[] = {{"-ldpi", 120},  {"-mdpi", 160},   {"-tvdpi", 213},  {"-hdpi", 240},
                       {"-xhdpi", 320}, {"-xxhdpi", 480}, {"-xxxhdpi", 640}};
     const std::string folder = member.substr(0, member.find_last_of('/'));
     for (const auto& entry : kDensities) {
@@ -471,7 +473,8 @@ private:
         gradient.kind = GradientKind(Integer(element, Attr::kType, source));
         gradient.start = TPoint{Number(element, Attr::kStartX, 0, source), Number(element, Attr::kStartY, 0, source)};
         gradient.end = TPoint{Number(element, Attr::kEndX, 0, source), Number(element, Attr::kEndY, 0, source)};
-        gradient.center = TPoint{Number(element, Attr::kCenterX, 0, source), Number(element, Attr::kCenterY, 0, source)};
+        gradient.center =
+            TPoint{Number(element, Attr::kCenterX, 0, source), Number(element, Attr::kCenterY, 0, source)};
         gradient.radius = Number(element, Attr::kGradientRadius, 0, source);
         gradient.tile = Tile(Integer(element, Attr::kTileMode, source));
         if (gradient.kind == TGradient::TKind::Radial && !(gradient.radius > 0))
@@ -668,8 +671,8 @@ private:
             const TResolved resolved = Resolve(*attribute, source);
             if (const std::optional<ResValues::TFraction> fraction = ResValues::Fraction(resolved.value)) {
                 gradient.radius = Finite(fraction->value, "gradient");
-                gradient.radiusUnit = fraction->ofParent ? TShapeGradient::TRadius::FractionOfParent
-                                                         : TShapeGradient::TRadius::Fraction;
+                gradient.radiusUnit =
+                    fraction->ofParent ? TShapeGradient::TRadius::FractionOfParent : TShapeGradient::TRadius::Fraction;
             } else if (const std::optional<double> dp = ResValues::DimensionInDp(resolved.value, density_)) {
                 gradient.radius = Finite(*dp, "gradient");
             } else if (const std::optional<double> pixels = ResValues::Number(resolved.value)) {

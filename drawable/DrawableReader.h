@@ -35,13 +35,13 @@ struct TResourceSource {
 class TDrawableReader {
 public:
     // Caps, far beyond real icons.
-    static constexpr int kMaxDepth = 16;                       // drawables inside drawables
-    static constexpr int kMaxGroupDepth = 64;                  // <group> inside <group>
-    static constexpr size_t kMaxFiles = 64;                    // XML files one read may open
-    static constexpr size_t kMaxElements = 20000;              // elements over all of them
-    static constexpr size_t kMaxPathPoints = 2000000;          // path points over all paths
-    static constexpr size_t kMaxXmlBytes = 8u << 20;           // one compiled XML file
-    static constexpr size_t kMaxBitmapBytes = 16u << 20;       // one bitmap file
+    static constexpr int kMaxDepth = 16;                        // drawables inside drawables
+    static constexpr int kMaxGroupDepth = 64;                   // <group> inside <group>
+    static constexpr size_t kMaxFiles = 64;                     // XML files one read may open
+    static constexpr size_t kMaxElements = 20000;               // elements over all of them
+    static constexpr size_t kMaxPathPoints = 2000000;           // path points over all paths
+    static constexpr size_t kMaxXmlBytes = 8u << 20;            // one compiled XML file
+    static constexpr size_t kMaxBitmapBytes = 16u << 20;        // one bitmap file
     static constexpr uint64_t kMaxBitmapPixelBytes = 16u << 20; // one decoded bitmap (RGBA)
 
     TDrawableReader(std::vector<TResourceSource> sources, const TResConfig& request);

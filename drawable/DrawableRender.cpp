@@ -179,9 +179,9 @@ private:
             const long step = ((std::lround(spec.angle / 45.0) % 8) + 8) % 8;
             const double left = r.x, top = r.y, right = r.x + r.width, bottom = r.y + r.height;
             const TPoint ends[8][2] = {
-                {{left, top}, {right, top}},      {{left, bottom}, {right, top}}, {{left, bottom}, {left, top}},
-                {{right, bottom}, {left, top}},   {{right, top}, {left, top}},    {{right, top}, {left, bottom}},
-                {{left, top}, {left, bottom}},    {{left, top}, {right, bottom}},
+                {{left, top}, {right, top}},    {{left, bottom}, {right, top}}, {{left, bottom}, {left, top}},
+                {{right, bottom}, {left, top}}, {{right, top}, {left, top}},    {{right, top}, {left, bottom}},
+                {{left, top}, {left, bottom}},  {{left, top}, {right, bottom}},
             };
             gradient.start = ends[step][0];
             gradient.end = ends[step][1];
@@ -203,8 +203,8 @@ private:
         double radii[4];
         for (int i = 0; i < 4; ++i)
             radii[i] = shape.radii[i] * pxPerDp_;
-        const TPath outline = shape.kind == TShapeDrawable::TKind::Oval ? OvalPath(r.x, r.y, r.width, r.height)
-                                                                          : RoundedRect(r, radii);
+        const TPath outline =
+            shape.kind == TShapeDrawable::TKind::Oval ? OvalPath(r.x, r.y, r.width, r.height) : RoundedRect(r, radii);
         TPaint paint;
         if (shape.gradient) {
             paint.gradient = ShapeGradient(*shape.gradient, r);
@@ -278,9 +278,9 @@ private:
         if ((!fill && !stroke) || vectorPath.path.verbs.empty())
             return true;
         const bool trimmed = vectorPath.trimStart != 0 || vectorPath.trimEnd != 1;
-        const TPath path = trimmed ? TrimPath(vectorPath.path, vectorPath.trimStart, vectorPath.trimEnd,
-                                              vectorPath.trimOffset)
-                                   : TPath();
+        const TPath path =
+            trimmed ? TrimPath(vectorPath.path, vectorPath.trimStart, vectorPath.trimEnd, vectorPath.trimOffset)
+                    : TPath();
         const TPath& shape = trimmed ? path : vectorPath.path;
         const TMatrix toDevice = pass.toDevice * stacked;
         TCanvas& canvas = *pass.canvas;
@@ -298,9 +298,9 @@ private:
                 const TStroke pen{width, vectorPath.cap, vectorPath.join, vectorPath.miterLimit};
                 if (!StrokeMask(shape, toDevice, pen, canvas.Width(), canvas.Height(), mask))
                     return false;
-                canvas.Fill(mask,
-                            TPaint{vectorPath.stroke.argb, vectorPath.stroke.gradient, toDevice, vectorPath.strokeAlpha},
-                            clip);
+                canvas.Fill(
+                    mask, TPaint{vectorPath.stroke.argb, vectorPath.stroke.gradient, toDevice, vectorPath.strokeAlpha},
+                    clip);
             }
         }
         return true;
@@ -322,19 +322,17 @@ bool RenderIcon(const TDrawable& drawable, uint32_t box, RgbaImage& icon) {
     const double side = box;
     TCanvas canvas(box, box);
     if (const auto* adaptive = std::get_if<TAdaptiveIcon>(&drawable.kind)) {
-        TCanvas layers(box, box);
         const TRect bounds{-side / 4, -side / 4, side * 1.5, side * 1.5};
         const double pxPerDp = side / 72;
         for (const TDrawablePtr& layer : {adaptive->background, adaptive->foreground}) {
-            if (layer && !DrawDrawable(*layer, layers, bounds, pxPerDp))
+            if (layer && !DrawDrawable(*layer, canvas, bounds, pxPerDp))
                 return false;
         }
         TMask mask;
-        const double radius = side / 5;
-        const double radii[4] = {radius, radius, radius, radius};
-        if (!FillMask(RoundedRect(TRect{0, 0, side, side}, radii), TMatrix(), TFillRule::NonZero, box, box, mask))
+        const TPath outline = RoundRectPath(0, 0, side, side, side / 5, side / 5);
+        if (!FillMask(outline, TMatrix(), TFillRule::NonZero, box, box, mask))
             return false;
-        canvas.DrawCanvas(layers, 1, &mask);
+        canvas.Keep(mask);
     } else if (!DrawDrawable(drawable, canvas, TRect{0, 0, side, side}, side / 48)) {
         return false;
     }
@@ -374,5 +372,9 @@ double Intrinsic(const TDrawable& drawable, bool width) {
 
 } // namespace
 
-double IntrinsicWidth(const TDrawable& drawable) { return Intrinsic(drawable, true); }
-double IntrinsicHeight(const TDrawable& drawable) { return Intrinsic(drawable, false); }
+double IntrinsicWidth(const TDrawable& drawable) {
+    return Intrinsic(drawable, true);
+}
+double IntrinsicHeight(const TDrawable& drawable) {
+    return Intrinsic(drawable, false);
+}

@@ -54,6 +54,9 @@ TShader::TShader(const TPaint& paint) {
     degenerate = degenerate || !std::isfinite(origin_.x) || !std::isfinite(origin_.y);
     if (!degenerate) {
         gradient_ = true;
+        table_.resize(kTableSize);
+        for (int i = 0; i < kTableSize; ++i)
+            table_[i] = Blend(double(i) / (kTableSize - 1));
         return;
     }
     TStop pick = stops_.back();
@@ -90,6 +93,11 @@ TColor TShader::Lookup(double t) const {
             t = 2 - t;
         break;
     }
+    // t is within [0, 1]: adding a half and cutting off rounds to nearest.
+    return table_[size_t(std::clamp(t, 0.0, 1.0) * (kTableSize - 1) + 0.5)];
+}
+
+TColor TShader::Blend(double t) const {
     const TStop* s = stops_.data();
     size_t n = stops_.size();
     if (t <= s[0].offset)
@@ -113,7 +121,7 @@ TColor TShader::At(double x, double y) const {
     case TGradient::TKind::Linear:
         return Lookup(dx * axis_.x + dy * axis_.y);
     case TGradient::TKind::Radial:
-        return Lookup(std::hypot(dx, dy) / radius_);
+        return Lookup(std::sqrt(dx * dx + dy * dy) / radius_);
     case TGradient::TKind::Sweep: {
         // y grows downwards, so a growing atan2 turns clockwise on screen.
         double turn = std::atan2(dy, dx) / (2 * kPi);
@@ -121,4 +129,38 @@ TColor TShader::At(double x, double y) const {
     }
     }
     return solid_;
+}
+
+void TShader::Row(uint32_t x, uint32_t y, uint32_t count, TColor* out) const {
+    if (!gradient_) {
+        std::fill(out, out + count, solid_);
+        return;
+    }
+    // Along a row the local point moves by the matrix's first column at each pixel.
+    const TPoint first = deviceToLocal_.Apply({x + 0.5, y + 0.5});
+    const double stepX = deviceToLocal_.a, stepY = deviceToLocal_.b;
+    const bool clamp = tile_ == TTileMode::Clamp;
+    const double last = kTableSize - 1;
+    // Without tiling, a position within [0, 1] is a plain look-up.
+    auto colour = [&](double t) { return clamp && t >= 0 && t <= 1 ? table_[size_t(t * last + 0.5)] : Lookup(t); };
+    double dx = first.x - origin_.x, dy = first.y - origin_.y;
+    switch (kind_) {
+    case TGradient::TKind::Linear: {
+        double t = dx * axis_.x + dy * axis_.y;
+        const double step = stepX * axis_.x + stepY * axis_.y;
+        for (uint32_t i = 0; i < count; ++i, t += step)
+            out[i] = colour(t);
+        break;
+    }
+    case TGradient::TKind::Radial:
+        for (uint32_t i = 0; i < count; ++i, dx += stepX, dy += stepY)
+            out[i] = colour(std::sqrt(dx * dx + dy * dy) / radius_);
+        break;
+    case TGradient::TKind::Sweep:
+        for (uint32_t i = 0; i < count; ++i, dx += stepX, dy += stepY) {
+            const double turn = std::atan2(dy, dx) / (2 * kPi);
+            out[i] = colour(turn < 0 ? turn + 1 : turn);
+        }
+        break;
+    }
 }

@@ -52,10 +52,13 @@ public:
     explicit TShader(const TPaint& paint);
     // The colour at device point (x, y), alpha included.
     TColor At(double x, double y) const;
+    // The colours at the centres of count pixels of row y from column x.
+    void Row(uint32_t x, uint32_t y, uint32_t count, TColor* out) const;
     bool IsSolid() const { return !gradient_; }
 
 private:
     TColor Lookup(double t) const;
+    TColor Blend(double t) const;
 
     bool gradient_ = false;
     TColor solid_;
@@ -71,4 +74,8 @@ private:
         float a, r, g, b;
     };
     std::vector<TStop> stops_;
+    // The gradient's colours at kTableSize even steps over [0, 1], premultiplied: a pixel costs one
+    // look-up rather than a search among the stops (icons fill whole canvases with gradients).
+    static constexpr int kTableSize = 1024;
+    std::vector<TColor> table_;
 };

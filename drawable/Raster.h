@@ -51,6 +51,13 @@ public:
             return 0;
         return coverage_[size_t(y - area_.top) * (area_.right - area_.left) + (x - area_.left)];
     }
+    // The stored coverage of row y from column `from`, or null where the row holds none; the
+    // pointer reaches to the storage area's right edge (Bounds() lies within it).
+    const uint8_t* Row(uint32_t y, uint32_t from) const {
+        if (y < area_.top || y >= area_.bottom || from < area_.left || from >= area_.right)
+            return nullptr;
+        return coverage_.data() + size_t(y - area_.top) * (area_.right - area_.left) + (from - area_.left);
+    }
     // Raises the coverage of a run of pixels (the part inside the storage area) to at least value.
     void Raise(uint32_t x, uint32_t y, uint32_t count, uint8_t value);
 

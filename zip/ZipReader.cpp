@@ -94,9 +94,14 @@ public:
         const size_t n = static_cast<size_t>(std::min<uint64_t>(kZipPieceSize, remaining_));
         if (n == 0)
             return 0;
-        ReadExactly(reader_.inputBuffer_.data(), n);
+        if (reader_.inputBufferSize_ < n) {
+            // As large as the largest piece so far: a small member costs no large buffer.
+            reader_.inputBuffer_.reset(new uint8_t[n]);
+            reader_.inputBufferSize_ = n;
+        }
+        ReadExactly(reader_.inputBuffer_.get(), n);
         remaining_ -= n;
-        data = reader_.inputBuffer_.data();
+        data = reader_.inputBuffer_.get();
         return n;
     }
 
@@ -589,14 +594,10 @@ int TZipReader::ExtractSelected(const TSelection& selection) {
     const TZipSortMode viewMode = sortMode_;
     if (multiDisk_ != TMultiDiskMode::None && sortMode_ != TZipSortMode::ByNone)
         ApplySortMode(TZipSortMode::ByNone); // members of a set are taken in archive order
-    inputBuffer_.assign(kZipPieceSize + 1, 0);
-    outputBuffer_.assign(kZipPieceSize + 1, 0);
     successCount_ = 0;
     auto cleanUp = Finally([this, keepOpen, viewMode] {
-        inputBuffer_.clear();
-        inputBuffer_.shrink_to_fit();
-        outputBuffer_.clear();
-        outputBuffer_.shrink_to_fit();
+        inputBuffer_.reset();
+        inputBufferSize_ = 0;
         FilesList.clear();
         if (multiDisk_ != TMultiDiskMode::None && viewMode != TZipSortMode::ByNone && directory_)
             ApplySortMode(viewMode);

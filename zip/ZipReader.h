@@ -154,8 +154,8 @@ private:
     uint64_t totalProduced_ = 0;
     size_t membersToDo_ = 0;
     size_t successCount_ = 0;
-    std::vector<uint8_t> inputBuffer_;
-    std::vector<uint8_t> outputBuffer_;
+    std::unique_ptr<uint8_t[]> inputBuffer_; // one compressed piece, while extracting
+    size_t inputBufferSize_ = 0;
 };
 
 // Extracts the member stored under path (exact, see FindEntry) into memory. False when there is

@@ -34,7 +34,7 @@ TEST_CASE("The icon the tool names, or a PNG sibling of it, fitted into the box"
     const Case cases[] = {
         {"icon-large.apk", "res\\mipmap-xxhdpi-v4\\ic_launcher.png", 72, true, 72}, // 144 px, scaled down
         {"icon-large.apk", "RES/MIPMAP-XXHDPI-V4/IC_LAUNCHER.PNG", 72, true, 72},   // letter case and '/' aside
-        {"icon-adaptive.apk", adaptive, 72, true, 72},  // the smallest sibling that fills the box: 72 px
+        {"icon-adaptive.apk", adaptive, 72, true, 72},   // the smallest sibling that fills the box: 72 px
         {"icon-adaptive.apk", adaptive, 108, true, 108}, // a larger box takes a larger sibling
         {"icon-adaptive.apk", adaptive, 48, true, 48},   // and a smaller one the 48 px one as it is
         {"icon-adaptive.apk", adaptive, 40, true, 40},   // or the smallest above it, scaled down
@@ -118,14 +118,14 @@ TEST_CASE("A package made today shows the icon its phone shows: the adaptive ico
     const Case cases[] = {
         // Vector layers: the whole box at any density, its corners rounded off.
         {"sample", anydpi, 96, 72, 72, 0.0, 0.0, clear},
-        {"sample", anydpi, 96, 72, 72, 0.5, 0.5, 0xFF8A1EFF},  // the star's heart
-        {"sample", anydpi, 96, 72, 72, 0.5, 0.3, 0xFFFFFFFF},  // a point of the star
+        {"sample", anydpi, 96, 72, 72, 0.5, 0.5, 0xFF8A1EFF}, // the star's heart
+        {"sample", anydpi, 96, 72, 72, 0.5, 0.3, 0xFFFFFFFF}, // a point of the star
         {"sample", anydpi, 192, 144, 144, 0.5, 0.3, 0xFFFFFFFF},
         {"sample", anydpi, 192, 144, 144, 0.99, 0.99, clear},
         // A WebP foreground per density: the one for the box's density is drawn.
-        {"icon-layered.apk", anydpi, 96, 72, 72, 0.5, 0.5, 0x1976D2FF},   // mdpi: blue
+        {"icon-layered.apk", anydpi, 96, 72, 72, 0.5, 0.5, 0x1976D2FF},    // mdpi: blue
         {"icon-layered.apk", anydpi, 192, 144, 144, 0.5, 0.5, 0x388E3CFF}, // xhdpi: green
-        {"icon-layered.apk", anydpi, 96, 72, 72, 0.5, 0.02, 0xFF8A1EFF},  // the colour behind it
+        {"icon-layered.apk", anydpi, 96, 72, 72, 0.5, 0.02, 0xFF8A1EFF},   // the colour behind it
         // A background we can't draw: the WebP picture beside the adaptive icon, as before.
         {"icon-themed.apk", anydpi, 96, 72, 72, 0.5, 0.5, 0xFFFFFFFF},
         {"icon-themed.apk", anydpi, 96, 72, 72, 0.0, 0.0, clear},

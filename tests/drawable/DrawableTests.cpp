@@ -152,4 +152,24 @@ TEST_CASE("A drawable the phone would not draw as we would is refused, with the 
     }
     CHECK(refused >= 7);
 }
+
+TEST_CASE("A drawable too large or too odd to draw ends cleanly, and quickly") {
+    TPackage package;
+    std::ifstream list(kFolder + "/cases.txt");
+    std::string line;
+    while (std::getline(list, line)) {
+        std::istringstream words(line);
+        std::string kind, name;
+        int drawn = 0;
+        words >> kind >> name >> drawn;
+        if (kind != "hostile")
+            continue;
+        CAPTURE(name);
+        TDrawableReader reader = package.Reader();
+        const TDrawablePtr drawable = reader.ReadFile("res/drawable/" + name + ".xml");
+        REQUIRE(drawable);
+        RgbaImage icon;
+        CHECK(RenderIcon(*drawable, 144, icon) == (drawn != 0));
+    }
+}
 #endif

@@ -9,8 +9,8 @@ compiled drawable with our code and compares the two.
 
 Writes <out-dir>/drawables.apk, <out-dir>/oracle/*.png and <out-dir>/cases.txt, one line per case:
 "draw <name> <width> <height>" (drawn into that many pixels, 1 px per dp) or "icon <name> <box>"
-(drawn as a launcher icon), and "refuse <name> <words of the reason>" for drawables we must not
-draw.
+(drawn as a launcher icon), "refuse <name> <words of the reason>" for drawables we must not read,
+and "hostile <name> <drawn: 0 or 1>" for drawables read but too much or too odd to draw normally.
 """
 import base64
 import os
@@ -258,6 +258,17 @@ REFUSE = [
 ]
 
 
+# Read, but beyond what is drawn: megabytes of path data (more points than the rasteriser takes in
+# one outline) and a viewport so large that the whole picture shrinks to nothing.
+HUGE_PATH = "M8,8" + "l40,20 -40,20 0,-40" * 100000 + "z"
+HOSTILE = [
+    ("hostile_huge_path", vector('<path android:pathData="%s" android:fillColor="#FF000000"/>' % HUGE_PATH), 0),
+    ("hostile_huge_viewport", '<vector %s android:width="24dp" android:height="24dp" android:viewportWidth="1e30" '
+                              'android:viewportHeight="1e30"><path android:pathData="M0,0 h1e30 v1e30 z" '
+                              'android:strokeColor="#FF000000" android:strokeWidth="1e29"/></vector>' % A, 1),
+]
+
+
 def write(path, text):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "w") as f:
@@ -292,6 +303,9 @@ def main(aapt, framework, rsvg, out):
     for name, xml, reason in REFUSE:
         write(os.path.join(res, "drawable", name + ".xml"), xml)
         lines.append("refuse %s %s" % (name, reason))
+    for name, xml, drawn in HOSTILE:
+        write(os.path.join(res, "drawable", name + ".xml"), xml)
+        lines.append("hostile %s %d" % (name, drawn))
     manifest = os.path.join(work, "AndroidManifest.xml")
     with open(manifest, "w") as f:
         f.write(MANIFEST)
