@@ -90,14 +90,21 @@ varnel_debian_library(VARNEL_WEBP SOURCE libwebp DEV libwebp-dev OPTIONS
 varnel_debian_library(VARNEL_FREETYPE SOURCE freetype DEV libfreetype-dev OPTIONS
     -DFT_REQUIRE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON)
 
+# Imported archives, each naming what it calls into, so that the linker sees every archive after
+# the ones that need it, whatever else names zlib earlier on the line.
+function(varnel_imported_archive name path)
+    add_library(${name} STATIC IMPORTED GLOBAL)
+    set_target_properties(${name} PROPERTIES IMPORTED_LOCATION ${path} INTERFACE_LINK_LIBRARIES "${ARGN}")
+endfunction()
+varnel_imported_archive(varnel_webp_decoder ${VARNEL_WEBP_PREFIX}/lib/libwebp.a)
+varnel_imported_archive(varnel_webp_demux ${VARNEL_WEBP_PREFIX}/lib/libwebpdemux.a varnel_webp_decoder)
+varnel_imported_archive(varnel_freetype_archive ${VARNEL_FREETYPE_PREFIX}/lib/libfreetype.a ZLIB::ZLIB)
+
 add_library(varnel_webp INTERFACE)
 target_include_directories(varnel_webp SYSTEM INTERFACE ${VARNEL_WEBP_PREFIX}/include)
-# The demuxer calls into the decoder, so it comes first.
-target_link_libraries(varnel_webp INTERFACE ${VARNEL_WEBP_PREFIX}/lib/libwebpdemux.a
-                                            ${VARNEL_WEBP_PREFIX}/lib/libwebp.a)
+target_link_libraries(varnel_webp INTERFACE varnel_webp_demux)
 add_library(varnel_freetype INTERFACE)
 target_include_directories(varnel_freetype SYSTEM INTERFACE ${VARNEL_FREETYPE_PREFIX}/include/freetype2)
-target_link_libraries(varnel_freetype INTERFACE ${VARNEL_FREETYPE_PREFIX}/lib/libfreetype.a ZLIB::ZLIB)
-
+target_link_libraries(varnel_freetype INTERFACE varnel_freetype_archive)
 message(STATUS "Windows builds of libwebp ${VARNEL_WEBP_VERSION} and FreeType ${VARNEL_FREETYPE_VERSION} "
                "in ${VARNEL_THIRD_PARTY_DIR}")
