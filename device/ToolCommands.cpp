@@ -15,18 +15,25 @@ std::string AdbPrefix(const std::string& exeFolder, const std::string& serial) {
 
 } // namespace
 
-std::string AdbPath(const std::string& exeFolder) { return exeFolder + "adb\\adb.exe"; }
-std::string AaptPath(const std::string& exeFolder) { return exeFolder + "adb\\aapt.exe"; }
+std::string AdbPath(const std::string& exeFolder) {
+    return exeFolder + "adb\\adb.exe";
+}
+std::string AaptPath(const std::string& exeFolder) {
+    return exeFolder + "adb\\aapt.exe";
+}
 
-std::string DevicesCommandLine(const std::string& exeFolder) { return ToolPrefix(exeFolder, "adb.exe") + " devices"; }
+std::string DevicesCommandLine(const std::string& exeFolder) {
+    return ToolPrefix(exeFolder, "adb.exe") + " devices";
+}
 
-std::string InstallCommandLine(const std::string& exeFolder, const std::string& apkPath, const std::string& serial) {
-    return AdbPrefix(exeFolder, serial) + " install -r \"" + apkPath + "\"";
+std::string InstallCommandLine(const std::string& exeFolder, const std::string& apkPath, const std::string& serial,
+                               bool downgrade) {
+    return AdbPrefix(exeFolder, serial) + (downgrade ? " install -r -d \"" : " install -r \"") + apkPath + "\"";
 }
 
 std::string InstallMultipleCommandLine(const std::string& exeFolder, const std::vector<std::string>& apkPaths,
-                                       const std::string& serial) {
-    std::string line = AdbPrefix(exeFolder, serial) + " install-multiple -r";
+                                       const std::string& serial, bool downgrade) {
+    std::string line = AdbPrefix(exeFolder, serial) + (downgrade ? " install-multiple -r -d" : " install-multiple -r");
     for (const std::string& path : apkPaths)
         line += " \"" + path + "\"";
     return line;
@@ -79,4 +86,6 @@ bool IsDeviceConnected(const StringList& lines) {
     return false;
 }
 
-bool ToolReportsSuccess(const std::string& output) { return output.find("Success") != std::string::npos; }
+bool ToolReportsSuccess(const std::string& output) {
+    return output.find("Success") != std::string::npos;
+}

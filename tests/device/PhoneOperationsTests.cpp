@@ -12,6 +12,7 @@ const std::string kListing = "List of devices attached\r\nR58M40ABCDE\tdevice\r\
 const std::string kInstalling = "text:正在为手机安装程序，请等待程序安装完成提示...";
 const std::string kUninstalling = "text:正在为手机卸载程序，请等待程序卸载完成提示...";
 const std::string kNoReason = "reason:";
+const std::string kTook = "reason:R58M40ABCDE：已安装";
 
 std::string Lines(std::initializer_list<std::string> events) {
     std::string text;
@@ -38,7 +39,10 @@ struct Scene {
         system.files["C:\\Tools\\adb\\adb.exe"] = 1;
     }
     void Install(const std::string& apk = "D:\\apps\\demo.apk", const std::string& android = "Android 8.0") {
-        InstallPackage(apk, android, phone, view);
+        PackageToInstall package;
+        package.file = apk;
+        package.requiredAndroid = android;
+        InstallPackage(package, phone, view);
     }
     void Uninstall(const std::string& name = "com.example.demo") { UninstallPackage(name, phone, view); }
     // The events after the start of the run (the note cleared, status, hint, busy), which every run
@@ -62,10 +66,10 @@ TEST_CASE("Install on one phone: the outcome by what adb prints, on either strea
     };
     const Case cases[] = {
         {"success", "Performing Streamed Install\r\nSuccess\r\n", "",
-         Lines({"red:程序安装成功！", kNoReason, "countdown", "idle"})},
-        {"Success inside a word", "PartialSuccessful\r\n", "", Lines({"red:程序安装成功！", kNoReason, "countdown", "idle"})},
+         Lines({"red:程序安装成功！", kTook, "countdown", "idle"})},
+        {"Success inside a word", "PartialSuccessful\r\n", "", Lines({"red:程序安装成功！", kTook, "countdown", "idle"})},
         {"old adb writes Success to the error stream", "", "\tpkg: /data/local/tmp/demo.apk\r\nSuccess\r\n",
-         Lines({"red:程序安装成功！", kNoReason, "countdown", "idle"})},
+         Lines({"red:程序安装成功！", kTook, "countdown", "idle"})},
         {"Success on the error stream only counts as the whole line", "", "NoSuccess\r\n",
          Lines({"red:程序安装失败！", "reason:adb回答：NoSuccess", "idle"})},
         {"lower case", "success\r\n", "", Lines({"red:程序安装失败！", "reason:adb回答：success", "idle"})},
@@ -95,10 +99,11 @@ TEST_CASE("Install on one phone: the outcome by what adb prints, on either strea
         CHECK(scene.view.events.size() > 4);
         CHECK(scene.view.events[1] == kInstalling);
         CHECK(scene.Outcome() == c.outcome);
-        REQUIRE(scene.tools.calls.size() == 2);
+        REQUIRE(scene.tools.calls.size() == 3);
         CHECK(scene.tools.calls[0] == kAdb + " devices");
         // With one phone the command line is the plain one: adb picks the only phone.
-        CHECK(scene.tools.calls[1] == kAdb + " install -r \"D:\\apps\\demo.apk\"");
+        CHECK(scene.tools.calls[1] == kAdb + " shell getprop");
+        CHECK(scene.tools.calls[2] == kAdb + " install -r \"D:\\apps\\demo.apk\"");
         CHECK(scene.system.log.empty()); // a plain file name needs no copy
     }
 }
@@ -166,8 +171,9 @@ TEST_CASE("Several phones get the package at once, each by its serial") {
         Scene scene;
         scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tdevice", "C3\tdevice"})).On(" install -r ", "Success\r\n");
         scene.Install();
-        CHECK(scene.Outcome() == Lines({"red:程序安装成功！", kNoReason, "countdown", "idle"}));
-        CHECK(scene.tools.batchSizes == std::vector<std::size_t>{1, 3});
+        CHECK(scene.Outcome() == Lines({"red:程序安装成功！", "reason:已装到 3 台手机：A1、B2、C3", "countdown", "idle"}));
+        CHECK(scene.tools.batchSizes == std::vector<std::size_t>{1, 3, 3});
+        scene.tools.calls.erase(scene.tools.calls.begin() + 1, scene.tools.calls.begin() + 4); // the getprops
         CHECK(scene.tools.calls == std::vector<std::string>{kAdb + " devices",
                                                             kAdb + " -s A1 install -r \"D:\\apps\\demo.apk\"",
                                                             kAdb + " -s B2 install -r \"D:\\apps\\demo.apk\"",
@@ -182,16 +188,16 @@ TEST_CASE("Several phones get the package at once, each by its serial") {
         CHECK(scene.Outcome() ==
               Lines({"red:程序安装失败！", "reason:2 台成功，1 台失败：B2 手机存储空间不足。请清理手机空间后再试", "idle"}));
         // Everything adb said, phone by phone, is one click away.
-        CHECK(scene.view.details.find("手机 A1：成功") != std::string::npos);
-        CHECK(scene.view.details.find("手机 B2：手机存储空间不足") != std::string::npos);
+        CHECK(scene.view.details.find("A1：成功") != std::string::npos);
+        CHECK(scene.view.details.find("B2：手机存储空间不足") != std::string::npos);
         CHECK(scene.view.details.find("INSTALL_FAILED_INSUFFICIENT_STORAGE") != std::string::npos);
     }
     SUBCASE("a phone that is not ready counts as not served") {
         Scene scene;
         scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tunauthorized"})).On(" install -r ", "Success\r\n");
         scene.Install();
-        CHECK(scene.tools.calls.size() == 2);
-        CHECK(scene.tools.calls[1] == kAdb + " -s A1 install -r \"D:\\apps\\demo.apk\""); // two phones: -s
+        CHECK(scene.tools.calls.size() == 3);
+        CHECK(scene.tools.calls[2] == kAdb + " -s A1 install -r \"D:\\apps\\demo.apk\""); // two phones: -s
         CHECK(scene.Outcome() ==
               Lines({"red:程序安装失败！",
                      "reason:1 台成功，1 台失败：B2 手机尚未允许此电脑调试：请在手机上点“允许”（勾选“始终允许”）后重试。",
@@ -205,6 +211,8 @@ TEST_CASE("Several phones get the package at once, each by its serial") {
             .On(" install -r ", "Success\r\n");
         scene.Install();
         CHECK(scene.tools.calls == std::vector<std::string>{kAdb + " devices",
+                                                            kAdb + " -s \"my phone\" shell getprop",
+                                                            kAdb + " -s 手机 shell getprop",
                                                             kAdb + " -s \"my phone\" install -r \"D:\\apps\\demo.apk\"",
                                                             kAdb + " -s 手机 install -r \"D:\\apps\\demo.apk\""});
         CHECK(scene.view.events[4] == "red:程序安装失败！");
@@ -215,8 +223,8 @@ TEST_CASE("Several phones get the package at once, each by its serial") {
 TEST_CASE("A long run shows how long it has taken, and with several phones how many are done") {
     Scene scene;
     scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tdevice"}))
-        .OnErrors("-s A1 ", "Success\r\n", "", 2300)
-        .OnErrors("-s B2 ", "Success\r\n", "", 3100);
+        .OnErrors("-s A1 install", "Success\r\n", "", 2300)
+        .OnErrors("-s B2 install", "Success\r\n", "", 3100);
     scene.Install();
     std::vector<std::string> notes;
     for (const auto& e : scene.view.events) {
@@ -226,7 +234,7 @@ TEST_CASE("A long run shows how long it has taken, and with several phones how m
     CHECK(notes == std::vector<std::string>{"reason:已用 2 秒，已完成 0/2 台", "reason:已用 2 秒，已完成 1/2 台",
                                             "reason:已用 3 秒，已完成 1/2 台", "reason:已用 3 秒，已完成 2/2 台"});
     CHECK(scene.view.events[scene.view.events.size() - 4] == "red:程序安装成功！");
-    CHECK(scene.view.events[scene.view.events.size() - 3] == kNoReason); // the note goes at the end
+    CHECK(scene.view.events[scene.view.events.size() - 3] == "reason:已装到 2 台手机：A1、B2"); // the note ends
 
     Scene quick;
     quick.tools.On(" devices", kListing).OnErrors(" install ", "Success\r\n", "", 1900);
@@ -361,10 +369,10 @@ TEST_CASE("Uninstall, with its own texts and colours, on one phone or several") 
         scene.tools.On(" devices", c.listing).On(" uninstall ", c.output);
         scene.Uninstall();
         CHECK(scene.view.Joined() == c.events);
-        if (scene.tools.calls.size() == 2)
-            CHECK(scene.tools.calls[1] == kAdb + " uninstall com.example.demo");
         if (scene.tools.calls.size() == 3)
-            CHECK(scene.tools.calls[2] == kAdb + " -s B2 uninstall com.example.demo");
+            CHECK(scene.tools.calls[2] == kAdb + " uninstall com.example.demo");
+        if (scene.tools.calls.size() == 5)
+            CHECK(scene.tools.calls[4] == kAdb + " -s B2 uninstall com.example.demo");
     }
     Scene none;
     none.Uninstall("");
