@@ -343,8 +343,8 @@ void LearnPhones(Operation& op, const PackageToInstall* package, bool needTraits
             if (!job.knowsItself) {
                 const ToolRun& run = runs[next++];
                 const PhoneProfile profile = ReadGetpropListing(run.output);
-                const bool said =
-                    !profile.properties.sdk.empty() || !profile.properties.abi.empty() || !profile.model.empty();
+                const bool said = !profile.properties.sdk.empty() || !profile.properties.abiList.empty() ||
+                                  !profile.properties.abi.empty() || !PhoneName(profile).empty();
                 if (run.started && said) {
                     job.profile = profile;
                     job.knowsItself = true;
@@ -368,10 +368,11 @@ void LearnPhones(Operation& op, const PackageToInstall* package, bool needTraits
         if (!name.empty())
             job.name = name;
     }
+    std::vector<std::string> names;
+    for (const PhoneJob& job : op.jobs)
+        names.push_back(job.name);
     for (PhoneJob& job : op.jobs) {
-        const auto alike = std::count_if(op.jobs.begin(), op.jobs.end(),
-                                         [&](const PhoneJob& other) { return other.name == job.name; });
-        if (alike > 1 && job.knowsItself && !job.serial.empty()) {
+        if (std::count(names.begin(), names.end(), job.name) > 1 && job.knowsItself && !job.serial.empty()) {
             const std::string serial = AnsiFromUtf8(job.serial, op.tools.system);
             job.name += "（" + serial.substr(serial.size() > 4 ? serial.size() - 4 : 0) + "）";
         }
