@@ -683,6 +683,7 @@ void TfrmMain::ResetFacts() {
     versionName_.clear();
     appName_.clear();
     launchableActivity_.clear();
+    ShowInstallResults(InstallResults()); // the last package's table and "打开" go with it
     SetApkIcon(UniqueGdiObject(), SIZE{0, 0});
 }
 

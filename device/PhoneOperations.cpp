@@ -21,6 +21,8 @@ constexpr unsigned kQuietMs = 2000;
 constexpr unsigned kScreenWaitMs = 5000;
 
 const char* const kDowngradeCode = "INSTALL_FAILED_VERSION_DOWNGRADE";
+// Where a phone's getprop listing ends and its dumpsys answer begins, in one shell command's output.
+const char* const kDumpsysMarker = "VARNEL:DUMPSYS";
 const char* const kIncompatibleCode = "INSTALL_FAILED_UPDATE_INCOMPATIBLE";
 
 // The texts and colours in which install and uninstall differ.
@@ -327,22 +329,36 @@ void JudgeOutcome(PhoneJob& job, const ToolRun& run, const std::string& required
 // be served (a split package's pieces depend on it).
 void LearnPhones(Operation& op, const PackageToInstall* package, bool needTraits) {
     const std::string packageName = package != nullptr ? package->packageName : std::string();
+    // Both questions go in one shell command where both are asked: on a rack of phones every
+    // process adb starts counts.
+    const std::string getprop = "getprop";
+    const std::string dumpsys = "dumpsys package " + packageName;
     RunStep(
         op,
         [&](PhoneJob& job) {
-            std::vector<std::string> commands;
-            if (!job.knowsItself)
-                commands.push_back(ShellCommandLine(op.tools.exeFolder, "getprop", job.serialArg));
-            if (!packageName.empty())
-                commands.push_back(
-                    ShellCommandLine(op.tools.exeFolder, "dumpsys package " + packageName, job.serialArg));
-            return commands;
+            std::string command;
+            if (!job.knowsItself && !packageName.empty())
+                command = "\"" + getprop + "; echo " + kDumpsysMarker + "; " + dumpsys + "\"";
+            else if (!job.knowsItself)
+                command = getprop;
+            else if (!packageName.empty())
+                command = dumpsys;
+            return command.empty()
+                       ? std::vector<std::string>()
+                       : std::vector<std::string>{ShellCommandLine(op.tools.exeFolder, command, job.serialArg)};
         },
         [&](PhoneJob& job, const std::vector<ToolRun>& runs) {
-            std::size_t next = 0;
+            const ToolRun& run = runs.front();
+            std::string listing = job.knowsItself ? std::string() : run.output;
+            std::string answer = job.knowsItself ? run.output : std::string();
+            const std::size_t marker = listing.find(kDumpsysMarker);
+            if (marker != std::string::npos) {
+                const std::size_t lineEnd = listing.find('\n', marker);
+                answer = lineEnd == std::string::npos ? std::string() : listing.substr(lineEnd + 1);
+                listing.erase(marker);
+            }
             if (!job.knowsItself) {
-                const ToolRun& run = runs[next++];
-                const PhoneProfile profile = ReadGetpropListing(run.output);
+                const PhoneProfile profile = ReadGetpropListing(listing);
                 const bool said = !profile.properties.sdk.empty() || !profile.properties.abiList.empty() ||
                                   !profile.properties.abi.empty() || !PhoneName(profile).empty();
                 if (run.started && said) {
@@ -356,8 +372,8 @@ void LearnPhones(Operation& op, const PackageToInstall* package, bool needTraits
                                          : std::string("adb.exe无法启动"));
                 }
             }
-            if (next < runs.size() && runs[next].started)
-                job.copy = ReadDumpsysPackage(runs[next].output, packageName);
+            if (run.started && !packageName.empty())
+                job.copy = ReadDumpsysPackage(answer, packageName);
             if (package != nullptr)
                 job.copyCase = CompareCopy(job.copy, package->versionCode, package->signer);
         },
@@ -662,13 +678,12 @@ bool AnyGoing(const Operation& op) {
     return std::any_of(op.jobs.begin(), op.jobs.end(), [](const PhoneJob& job) { return job.Going(); });
 }
 
-// The part a plain package and a split one share once the phones are known: the questions, the
-// rounds and the report. `prepare` readies the round's files; `installCommand` is a phone's install.
+// The part a plain package and a split one share once the phones are known and the user has
+// answered: the rounds, the question after refusals, and the report. `prepare` readies the round's files;
+// `installCommand` is a phone's install.
 void InstallOnPhones(Operation& op, const Targets& targets, const PackageToInstall& package,
                      const std::function<void()>& prepare,
                      const std::function<std::string(PhoneJob&)>& installCommand) {
-    if (!AskBeforeInstalling(op, package))
-        return;
     for (PhoneJob& job : op.jobs)
         job.inRound = job.Going();
     if (AnyGoing(op)) {
@@ -803,6 +818,8 @@ void InstallPackage(const PackageToInstall& package, PhoneTools& tools, IPhoneVi
     LearnPhones(op, &fixed, false);
     if (op.Stopped())
         return;
+    if (!AskBeforeInstalling(op, fixed))
+        return;
     InstallOnPhones(
         op, targets, fixed, [] {},
         [&](PhoneJob& job) { return InstallCommandLine(tools.exeFolder, installPath, job.serialArg, job.downgrade); });
@@ -858,6 +875,9 @@ void InstallSplitPackage(const PackageToInstall& package, ISplitPackage& pieces,
         else if (choices[i].outcome == ChoiceOutcome::NoMatchingAbi)
             job.Fail(kNoMatchingAbiText);
     }
+    // Asked before the pieces come out, which takes a while for a large bundle.
+    if (!AskBeforeInstalling(op, fixed))
+        return;
 
     // The pieces out of the bundle, once for all phones, before anything reaches a phone: a bundle
     // that can't be installed as it is stops here.

@@ -403,17 +403,19 @@ TEST_CASE("Temporary paths and the double-byte test") {
 
 namespace {
 
-// A phone that says what it is and what it has of com.example.demo (nothing, when `code` is 0).
+// A phone that says what it is and what it has of com.example.demo (nothing, when `code` is 0),
+// in one shell command or, once its name is known, the second alone.
 void Plays(ScriptedTools& tools, const std::string& serial, const std::string& brand, const std::string& name,
            int code = 0, const std::string& signer = "8a7b6c5d") {
-    tools.On("-s " + serial + " shell getprop",
-             "[ro.product.brand]: [" + brand + "]\r\n[ro.product.marketname]: [" + name + "]\r\n");
-    tools.On("-s " + serial + " shell dumpsys",
-             code == 0 ? "Unable to find package: com.example.demo\r\n"
-                       : "Packages:\r\n  Package [com.example.demo] (1):\r\n    versionCode=" + std::to_string(code) +
-                             "\r\n    versionName=1." + std::to_string(code - 10) +
-                             ".0\r\n    signatures=PackageSignatures{1 version:2, signatures:[" + signer +
-                             "], past signatures:[]}\r\n");
+    const std::string copy =
+        code == 0 ? "Unable to find package: com.example.demo\r\n"
+                  : "Packages:\r\n  Package [com.example.demo] (1):\r\n    versionCode=" + std::to_string(code) +
+                        "\r\n    versionName=1." + std::to_string(code - 10) +
+                        ".0\r\n    signatures=PackageSignatures{1 version:2, signatures:[" + signer +
+                        "], past signatures:[]}\r\n";
+    tools.On("-s " + serial + " shell \"getprop", "[ro.product.brand]: [" + brand + "]\r\n[ro.product.marketname]: [" +
+                                                      name + "]\r\nVARNEL:DUMPSYS\r\n" + copy);
+    tools.On("-s " + serial + " shell dumpsys", copy);
 }
 
 PackageToInstall Demo() {
@@ -449,8 +451,10 @@ TEST_CASE("Three phones that each need something different are asked about in on
     CHECK(scene.view.questions[1].find("OPPO Find X6（手机上为 1.2.0）") != std::string::npos);
     CHECK(scene.view.questions[1].find("全部数据") != std::string::npos);
     // What they are and have, the one uninstall, then every install together.
-    CHECK(scene.tools.batchSizes == std::vector<std::size_t>{1, 6, 1, 3});
-    CHECK(scene.tools.calls[7] == kAdb + " -s C uninstall com.example.demo");
+    CHECK(scene.tools.batchSizes == std::vector<std::size_t>{1, 3, 1, 3});
+    CHECK(scene.tools.calls[1] ==
+          kAdb + " -s A shell \"getprop; echo VARNEL:DUMPSYS; dumpsys package com.example.demo\"");
+    CHECK(scene.tools.calls[4] == kAdb + " -s C uninstall com.example.demo");
     CHECK(Has(scene.tools.calls, "-s A install -r \"D:"));
     CHECK(Has(scene.tools.calls, "-s B install -r -d \"D:"));
     CHECK(Has(scene.tools.calls, "-s C install -r \"D:"));

@@ -617,6 +617,32 @@ int RefuseUnready(const Script& script, const FakePhone& phone) {
     return 1;
 }
 
+// One command of `adb shell`: getprop [<property>], dumpsys package, am start, monkey, echo;
+// mkdir -p <folder> answers nothing, as on a phone.
+int Shell(const Script& script, const FakePhone& phone, const std::vector<std::string>& words) {
+    if (words.size() == 1 && words[0] == "getprop")
+        return GetPropListing(phone);
+    if (words.size() >= 2 && words[0] == "getprop")
+        return GetProp(phone, words[1]);
+    if (words.size() >= 3 && words[0] == "dumpsys" && words[1] == "package")
+        return DumpsysPackage(script, phone, words[2]);
+    if (words.size() >= 4 && words[0] == "am" && words[1] == "start") {
+        std::string component = words.back(); // the shell takes its quotes away
+        if (component.size() >= 2 && component.front() == '\'' && component.back() == '\'')
+            component = component.substr(1, component.size() - 2);
+        return OpenApp(script, phone, false, component);
+    }
+    if (words.size() >= 3 && words[0] == "monkey")
+        return OpenApp(script, phone, true, words[2]);
+    if (!words.empty() && words[0] == "echo") {
+        std::string text;
+        for (std::size_t i = 1; i < words.size(); ++i)
+            text += (i > 1 ? " " : "") + words[i];
+        WriteOut(text + "\r\n");
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -688,16 +714,18 @@ int main(int argc, char** argv) {
         return Uninstall(script, *phone);
     if (command == "push")
         return args.size() >= 3 ? Push(script, *phone, args[1], args[2]) : 1;
-    // shell getprop [<property>]; shell mkdir -p <folder> answers nothing, as on a phone.
-    if (args.size() == 2 && args[1] == "getprop")
-        return GetPropListing(*phone);
-    if (args.size() >= 3 && args[1] == "getprop")
-        return GetProp(*phone, args[2]);
-    if (args.size() >= 4 && args[1] == "dumpsys" && args[2] == "package")
-        return DumpsysPackage(script, *phone, args[3]);
-    if (args.size() >= 5 && args[1] == "am" && args[2] == "start")
-        return OpenApp(script, *phone, false, args.back());
-    if (args.size() >= 4 && args[1] == "monkey")
-        return OpenApp(script, *phone, true, args[3]);
-    return 0;
+    // The phone's shell gets the arguments joined by blanks, and runs each command of a ';' list.
+    std::string line;
+    for (std::size_t i = 1; i < args.size(); ++i)
+        line += (i > 1 ? " " : "") + args[i];
+    int status = 0;
+    std::size_t start = 0;
+    while (start <= line.size()) {
+        std::size_t end = line.find(';', start);
+        if (end == std::string::npos)
+            end = line.size();
+        status = Shell(script, *phone, Words(line.substr(start, end - start)));
+        start = end + 1;
+    }
+    return status;
 }
