@@ -737,6 +737,9 @@ void TfrmMain::PlaceReason() {
     const RECT status = inPanel(lblHintInfo);
     RECT panel;
     GetClientRect(GroupBox1, &panel);
+    // What the two covered before they move is painted afresh, the labels beneath included, or a
+    // longer text's tail stays.
+    const RECT before[] = {inPanel(lblOpenApp), inPanel(lblReason)};
     const int gap = (status.bottom - status.top) * 2 / 3;
     int left = status.right + gap;
     if (shown(lblOpenApp)) {
@@ -749,6 +752,11 @@ void TfrmMain::PlaceReason() {
         right = std::min(right, static_cast<int>(inPanel(lblExit).left) - gap);
     SetWindowPos(lblReason, HWND_TOP, left, status.top, std::max(right - left, 1), status.bottom - status.top,
                  SWP_NOACTIVATE);
+    // The group box paints no background of its own: its panel does.
+    for (RECT area : before) {
+        MapWindowPoints(GroupBox1, PanelStatus, reinterpret_cast<POINT*>(&area), 2);
+        RedrawWindow(PanelStatus, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
 }
 
 void TfrmMain::lblReasonClick() {

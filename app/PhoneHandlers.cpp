@@ -202,8 +202,7 @@ PackageToInstall TfrmMain::PackageOnShow() const {
 void TfrmMain::btnInstallClick() {
     PhoneView view(*this);
     PackageToInstall package = PackageOnShow();
-    const PackageFileKind kind =
-        PackageKindOfPath(ApkFileName, [this](unsigned char b) { return system_.IsLeadByte(b); });
+    const PackageFileKind kind = PackageKindOfPath(ApkFileName, [this](unsigned char b) { return system_.IsLeadByte(b); });
     if (!IsBundle(kind)) {
         if (!ApkFileName.empty())
             package.signer = PackageSigner(ApkFileName);
@@ -253,6 +252,9 @@ void TfrmMain::ShowDetails(const std::string& text) {
 }
 
 void TfrmMain::ShowResultsTable() {
+    // The user is reading what happened: the window stays rather than closing underneath.
+    if (timerExitEnabled_)
+        lblExitClick();
     ResultsTableLook look;
     look.owner = handle_;
     look.font = static_cast<HFONT>(defaultFont_.Get());
@@ -265,14 +267,8 @@ void TfrmMain::ShowResultsTable() {
     ::ShowResultsTable(look, results);
 }
 
-bool TfrmMain::IsDeviceConnected(const StringList& lines) const {
-    return ::IsDeviceConnected(lines);
-}
+bool TfrmMain::IsDeviceConnected(const StringList& lines) const { return ::IsDeviceConnected(lines); }
 
-bool TfrmMain::HasDoubleByteChars(const std::string& text) const {
-    return ::HasDoubleByteChars(text, system_);
-}
+bool TfrmMain::HasDoubleByteChars(const std::string& text) const { return ::HasDoubleByteChars(text, system_); }
 
-void TfrmMain::MakeTempApkPath(std::string& path) const {
-    path = ::MakeTempApkPath(system_);
-}
+void TfrmMain::MakeTempApkPath(std::string& path) const { path = ::MakeTempApkPath(system_); }

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -152,8 +153,16 @@ void ShowResultsTable(const ResultsTableLook& look, const InstallResults& result
     GetWindowRect(look.owner, &owner);
     const int width = outer.right - outer.left;
     const int height = outer.bottom - outer.top;
-    const int left = owner.left + ((owner.right - owner.left) - width) / 2;
-    const int top = owner.top + ((owner.bottom - owner.top) - height) / 2;
+    int left = owner.left + ((owner.right - owner.left) - width) / 2;
+    int top = owner.top + ((owner.bottom - owner.top) - height) / 2;
+    // ... but whole on the owner's screen.
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromWindow(look.owner, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT& area = monitor.rcWork;
+        left = std::max(static_cast<int>(area.left), std::min(left, static_cast<int>(area.right) - width));
+        top = std::max(static_cast<int>(area.top), std::min(top, static_cast<int>(area.bottom) - height));
+    }
     UniqueResource<WindowTraits> window(CreateWindowExA(kExStyle, kClassName, look.caption, kStyle, left, top, width,
                                                         height, look.owner, nullptr, instance, nullptr));
     if (!window)

@@ -124,9 +124,7 @@ const AdbError kAdbErrors[] = {
     {"not installed for", "手机上没有安装此应用"},
 };
 
-bool Contains(const std::string& text, const char* part) {
-    return text.find(part) != std::string::npos;
-}
+bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 std::string WithoutCr(std::string line) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
@@ -144,8 +142,7 @@ bool FindBracket(const std::string& output, const std::string& errors, std::stri
         const auto start = open + 9;
         const auto close = text->find(']', start);
         const auto lineEnd = text->find_first_of("\r\n", start);
-        const auto end =
-            close != std::string::npos && (lineEnd == std::string::npos || close < lineEnd) ? close : lineEnd;
+        const auto end = close != std::string::npos && (lineEnd == std::string::npos || close < lineEnd) ? close : lineEnd;
         inside = text->substr(start, end == std::string::npos ? std::string::npos : end - start);
         return true;
     }
@@ -214,8 +211,7 @@ AdbFailure ReadAdbFailure(const std::string& output, const std::string& errors) 
                 if (failure.adbMessage.empty() && line.rfind(prefix, 0) == 0)
                     failure.adbMessage = line.substr(std::string(prefix).size());
             }
-            if (failure.adbMessage.empty() &&
-                (line == "device unauthorized." || Contains(line, "more than one device")))
+            if (failure.adbMessage.empty() && (line == "device unauthorized." || Contains(line, "more than one device")))
                 failure.adbMessage = line;
         }
     }

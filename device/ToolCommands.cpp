@@ -15,16 +15,10 @@ std::string AdbPrefix(const std::string& exeFolder, const std::string& serial) {
 
 } // namespace
 
-std::string AdbPath(const std::string& exeFolder) {
-    return exeFolder + "adb\\adb.exe";
-}
-std::string AaptPath(const std::string& exeFolder) {
-    return exeFolder + "adb\\aapt.exe";
-}
+std::string AdbPath(const std::string& exeFolder) { return exeFolder + "adb\\adb.exe"; }
+std::string AaptPath(const std::string& exeFolder) { return exeFolder + "adb\\aapt.exe"; }
 
-std::string DevicesCommandLine(const std::string& exeFolder) {
-    return ToolPrefix(exeFolder, "adb.exe") + " devices";
-}
+std::string DevicesCommandLine(const std::string& exeFolder) { return ToolPrefix(exeFolder, "adb.exe") + " devices"; }
 
 std::string InstallCommandLine(const std::string& exeFolder, const std::string& apkPath, const std::string& serial,
                                bool downgrade) {
@@ -86,6 +80,4 @@ bool IsDeviceConnected(const StringList& lines) {
     return false;
 }
 
-bool ToolReportsSuccess(const std::string& output) {
-    return output.find("Success") != std::string::npos;
-}
+bool ToolReportsSuccess(const std::string& output) { return output.find("Success") != std::string::npos; }

@@ -67,8 +67,7 @@ TEST_CASE("Install on one phone: the outcome by what adb prints, on either strea
     const Case cases[] = {
         {"success", "Performing Streamed Install\r\nSuccess\r\n", "",
          Lines({"red:程序安装成功！", kTook, "countdown", "idle"})},
-        {"Success inside a word", "PartialSuccessful\r\n", "",
-         Lines({"red:程序安装成功！", kTook, "countdown", "idle"})},
+        {"Success inside a word", "PartialSuccessful\r\n", "", Lines({"red:程序安装成功！", kTook, "countdown", "idle"})},
         {"old adb writes Success to the error stream", "", "\tpkg: /data/local/tmp/demo.apk\r\nSuccess\r\n",
          Lines({"red:程序安装成功！", kTook, "countdown", "idle"})},
         {"Success on the error stream only counts as the whole line", "", "NoSuccess\r\n",
@@ -77,15 +76,13 @@ TEST_CASE("Install on one phone: the outcome by what adb prints, on either strea
         {"downgrade, adb of today", "Performing Streamed Install\r\n",
          "adb.exe: failed to install D:\\apps\\demo.apk: Failure [INSTALL_FAILED_VERSION_DOWNGRADE: Downgrade "
          "detected: Update version code 3 is older than current 5]\r\n",
-         Lines({"red:程序安装失败！", "reason:手机上已装有更新的版本。请先在手机上卸载它（其数据会被清除）再安装",
-                "idle"})},
+         Lines({"red:程序安装失败！", "reason:手机上已装有更新的版本。请先在手机上卸载它（其数据会被清除）再安装", "idle"})},
         {"too old a phone names the version the package needs", "",
          "adb: failed to install x.apk: Failure [INSTALL_FAILED_OLDER_SDK: Requires newer sdk version #28 (current "
          "version is #25)]\r\n",
          Lines({"red:程序安装失败！", "reason:此应用需要Android 8.0或更高版本，这台手机的系统版本太低", "idle"})},
-        {"push install of old adb: the failure on standard output",
-         "\tpkg: /data/local/tmp/demo.apk\r\nFailure [-4]\r\n", "",
-         Lines({"red:程序安装失败！", "reason:手机存储空间不足。请清理手机空间后再试", "idle"})},
+        {"push install of old adb: the failure on standard output", "\tpkg: /data/local/tmp/demo.apk\r\nFailure [-4]\r\n",
+         "", Lines({"red:程序安装失败！", "reason:手机存储空间不足。请清理手机空间后再试", "idle"})},
         {"vendor code", "", "Failed to install demo.apk: Failure [-99]\r\n",
          Lines({"red:程序安装失败！", "reason:手机拒绝安装（-99）", "idle"})},
         {"the phone vanished", "", "adb.exe: device 'R58M40ABCDE' not found\r\n",
@@ -129,8 +126,8 @@ TEST_CASE("No phone ready: the listing says why") {
         {"allowing", Listing({"R58M\tauthorizing"}), true, Lines({kNoReason, allow, "hint hidden"})},
         {"offline", Listing({"R58M\toffline"}), true,
          Lines({kNoReason, "red:手机处于离线状态：请重新插拔USB线，或在手机上关闭再打开USB调试。", "hint hidden"})},
-        {"no permissions", Listing({"R58M\tno permissions; see [http://developer.android.com/tools/device.html]"}),
-         true, Lines({kNoReason, "red:没有访问手机的权限：请检查手机驱动和USB权限后重试。", "hint shown"})},
+        {"no permissions", Listing({"R58M\tno permissions; see [http://developer.android.com/tools/device.html]"}), true,
+         Lines({kNoReason, "red:没有访问手机的权限：请检查手机驱动和USB权限后重试。", "hint shown"})},
         {"recovery", Listing({"R58M\trecovery"}), true,
          Lines({kNoReason, "red:手机处于恢复模式：请先正常开机，打开USB调试后重试。", "hint hidden"})},
         {"sideload", Listing({"R58M\tsideload"}), true,
@@ -161,8 +158,8 @@ TEST_CASE("Install with nothing chosen, or without adb.exe") {
     Scene noAdb;
     noAdb.system.files.erase("C:\\Tools\\adb\\adb.exe");
     noAdb.Install();
-    CHECK(noAdb.view.Joined() == Lines({kNoReason, "red:找不到adb.exe，请把它放进程序所在的adb文件夹。", "hint hidden",
-                                        "reason:C:\\Tools\\adb\\"}));
+    CHECK(noAdb.view.Joined() ==
+          Lines({kNoReason, "red:找不到adb.exe，请把它放进程序所在的adb文件夹。", "hint hidden", "reason:C:\\Tools\\adb\\"}));
     CHECK(noAdb.tools.calls.empty());
     noAdb.view.events.clear();
     noAdb.Uninstall();
@@ -172,8 +169,7 @@ TEST_CASE("Install with nothing chosen, or without adb.exe") {
 TEST_CASE("Several phones get the package at once, each by its serial") {
     SUBCASE("every phone takes it") {
         Scene scene;
-        scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tdevice", "C3\tdevice"}))
-            .On(" install -r ", "Success\r\n");
+        scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tdevice", "C3\tdevice"})).On(" install -r ", "Success\r\n");
         scene.Install();
         CHECK(scene.Outcome() ==
               Lines({"red:程序安装成功！", "reason:已装到 3 台手机：A1、B2、C3", "countdown", "idle"}));
@@ -191,8 +187,7 @@ TEST_CASE("Several phones get the package at once, each by its serial") {
             .On(" install -r ", "Success\r\n");
         scene.Install();
         CHECK(scene.Outcome() ==
-              Lines({"red:程序安装失败！", "reason:2 台成功，1 台失败：B2 手机存储空间不足。请清理手机空间后再试",
-                     "idle"}));
+              Lines({"red:程序安装失败！", "reason:2 台成功，1 台失败：B2 手机存储空间不足。请清理手机空间后再试", "idle"}));
         // Everything adb said, phone by phone, is one click away.
         CHECK(scene.view.details.find("A1：成功") != std::string::npos);
         CHECK(scene.view.details.find("B2：手机存储空间不足") != std::string::npos);
@@ -204,18 +199,16 @@ TEST_CASE("Several phones get the package at once, each by its serial") {
         scene.Install();
         CHECK(scene.tools.calls.size() == 3);
         CHECK(scene.tools.calls[2] == kAdb + " -s A1 install -r \"D:\\apps\\demo.apk\""); // two phones: -s
-        CHECK(
-            scene.Outcome() ==
-            Lines({"red:程序安装失败！",
-                   "reason:1 台成功，1 台失败：B2 手机尚未允许此电脑调试：请在手机上点“允许”（勾选“始终允许”）后重试。",
-                   "idle"}));
+        CHECK(scene.Outcome() ==
+              Lines({"red:程序安装失败！",
+                     "reason:1 台成功，1 台失败：B2 手机尚未允许此电脑调试：请在手机上点“允许”（勾选“始终允许”）后重试。",
+                     "idle"}));
     }
     SUBCASE("odd serials") {
         Scene scene;
         // A serial with a blank is quoted; one in UTF-8 reaches adb in the code page; one the code page
         // can't carry is not tried.
-        scene.tools
-            .On(" devices", Listing({"my phone\tdevice", "\xE6\x89\x8B\xE6\x9C\xBA\tdevice", "\xD8\xB9\tdevice"}))
+        scene.tools.On(" devices", Listing({"my phone\tdevice", "\xE6\x89\x8B\xE6\x9C\xBA\tdevice", "\xD8\xB9\tdevice"}))
             .On(" install -r ", "Success\r\n");
         scene.Install();
         CHECK(scene.tools.calls == std::vector<std::string>{kAdb + " devices", kAdb + " -s \"my phone\" shell getprop",
@@ -261,7 +254,7 @@ TEST_CASE("Enormous or binary output is a clear failure") {
 }
 
 TEST_CASE("A double-byte file name is installed from a temporary copy that goes afterwards") {
-    const std::string chinese = "D:\\apps\\\xD0\xC7\xB9\xE2.apk";          // 星光.apk
+    const std::string chinese = "D:\\apps\\\xD0\xC7\xB9\xE2.apk"; // 星光.apk
     const std::string inChineseFolder = "D:\\\xD6\xD0\xCE\xC4\\plain.apk"; // 中文\plain.apk
     struct Case {
         const char* name;
@@ -319,8 +312,7 @@ TEST_CASE("Without a temporary folder or GUID a double-byte name fails and leave
         scene.system.files[chinese] = 1;
         scene.tools.On(" devices", kListing).On(" install -r ", "Success\r\n");
         scene.Install(chinese);
-        CHECK(scene.Outcome() ==
-              Lines({"red:程序安装失败！", "reason:没有可用的临时文件夹，无法复制中文名的安装包", "idle"}));
+        CHECK(scene.Outcome() == Lines({"red:程序安装失败！", "reason:没有可用的临时文件夹，无法复制中文名的安装包", "idle"}));
         CHECK(scene.tools.calls.size() == 1); // the listing only
         CHECK(scene.system.log.empty());
     }
@@ -360,18 +352,16 @@ TEST_CASE("Uninstall, with its own texts and colours, on one phone or several") 
     };
     const Case cases[] = {
         {"success", kListing, "Success\r\n",
-         Lines({kNoReason, kUninstalling, "hint hidden", "busy", "green:程序卸载成功！", kNoReason, "hint hidden",
-                "idle"})},
+         Lines({kNoReason, kUninstalling, "hint hidden", "busy", "green:程序卸载成功！", kNoReason, "hint hidden", "idle"})},
         {"not installed", kListing, "Failure [DELETE_FAILED_INTERNAL_ERROR]\r\n",
-         Lines({kNoReason, kUninstalling, "hint hidden", "busy", "red:程序卸载失败！",
-                "reason:手机上没有安装此应用，或它无法卸载", "hint hidden", "idle"})},
-        {"not installed, newer phones", kListing, "Failure [not installed for 0]\r\n",
-         Lines({kNoReason, kUninstalling, "hint hidden", "busy", "red:程序卸载失败！", "reason:手机上没有安装此应用",
+         Lines({kNoReason, kUninstalling, "hint hidden", "busy", "red:程序卸载失败！", "reason:手机上没有安装此应用，或它无法卸载",
                 "hint hidden", "idle"})},
+        {"not installed, newer phones", kListing, "Failure [not installed for 0]\r\n",
+         Lines({kNoReason, kUninstalling, "hint hidden", "busy", "red:程序卸载失败！", "reason:手机上没有安装此应用", "hint hidden",
+                "idle"})},
         {"no device", Listing({}), "", Lines({kNoReason, std::string("text:") + kNoDeviceText, "hint shown"})},
         {"two phones", Listing({"A1\tdevice", "B2\tdevice"}), "Success\r\n",
-         Lines({kNoReason, kUninstalling, "hint hidden", "busy", "green:程序卸载成功！", kNoReason, "hint hidden",
-                "idle"})},
+         Lines({kNoReason, kUninstalling, "hint hidden", "busy", "green:程序卸载成功！", kNoReason, "hint hidden", "idle"})},
     };
     for (const auto& c : cases) {
         CAPTURE(c.name);

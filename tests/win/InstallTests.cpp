@@ -5,9 +5,7 @@ namespace {
 const char* const kNoDevice = "未连接手机或驱动未安装好。请确认手机已连接上电脑!并安装好正确的驱动！";
 const char* const kUnauthorized = "手机尚未允许此电脑调试：请在手机上点“允许”（勾选“始终允许”）后重试。";
 
-std::string SamplePath() {
-    return TestPath(VARNEL_SAMPLE_APK_PATH);
-}
+std::string SamplePath() { return TestPath(VARNEL_SAMPLE_APK_PATH); }
 
 void Choose(FormHarness& h, const std::string& path) {
     h.chooserAnswers = {path};
@@ -39,9 +37,12 @@ TEST_CASE("Install outcomes by what adb says") {
         bool installRan;
     };
     const Case cases[] = {
-        {"device", "程序安装成功！", kRed, false, true},     {"successword", "程序安装成功！", kRed, false, true},
-        {"lowercase", "程序安装失败！", kRed, false, true},  {"fail", "程序安装失败！", kRed, false, true},
-        {"nodevice", kNoDevice, kRed, true, false},          {"empty", kNoDevice, kRed, true, false},
+        {"device", "程序安装成功！", kRed, false, true},
+        {"successword", "程序安装成功！", kRed, false, true},
+        {"lowercase", "程序安装失败！", kRed, false, true},
+        {"fail", "程序安装失败！", kRed, false, true},
+        {"nodevice", kNoDevice, kRed, true, false},
+        {"empty", kNoDevice, kRed, true, false},
         {"unauthorized", kUnauthorized, kRed, false, false},
     };
     ScopedEnvironment fast("VARNEL_ADB_DELAY_MS", "0");

@@ -6,9 +6,7 @@
 
 namespace {
 
-std::string SamplePath() {
-    return TestPath(VARNEL_SAMPLE_APK_PATH);
-}
+std::string SamplePath() { return TestPath(VARNEL_SAMPLE_APK_PATH); }
 
 void Choose(FormHarness& h, const std::string& path) {
     h.chooserAnswers = {path};

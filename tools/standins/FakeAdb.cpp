@@ -81,8 +81,8 @@ std::string Utf8ToAnsi(const std::string& text) {
     if (n <= 0)
         return text;
     std::string ansi(static_cast<std::size_t>(n) * 2, '\0');
-    const int m =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), n, &ansi[0], static_cast<int>(ansi.size()), nullptr, nullptr);
+    const int m = WideCharToMultiByte(CP_ACP, 0, wide.data(), n, &ansi[0], static_cast<int>(ansi.size()), nullptr,
+                                      nullptr);
     ansi.resize(m > 0 ? static_cast<std::size_t>(m) : 0);
     return ansi;
 }
@@ -199,8 +199,7 @@ std::string Preset(const std::string& name) {
     if (name == "unauthorized")
         return "phone R58M40ABCDE unauthorized";
     if (name == "fail")
-        return "phone R58M40ABCDE device install=INSTALL_FAILED_VERSION_DOWNGRADE "
-               "uninstall=DELETE_FAILED_INTERNAL_ERROR";
+        return "phone R58M40ABCDE device install=INSTALL_FAILED_VERSION_DOWNGRADE uninstall=DELETE_FAILED_INTERNAL_ERROR";
     if (name == "successword")
         return "phone R58M40ABCDE device install=successword uninstall=successword";
     if (name == "lowercase")
@@ -271,9 +270,7 @@ void RecordState(const FakePhone& phone, long long code, const std::string& sign
 }
 
 // The prefix of adb's own error lines: "adb.exe: " on Windows since late 2018, "adb: " before.
-std::string Prefix(const Script& script) {
-    return script.year >= 2018 ? "adb.exe: " : "adb: ";
-}
+std::string Prefix(const Script& script) { return script.year >= 2018 ? "adb.exe: " : "adb: "; }
 
 // The text adb shows in the brackets after a code, for the codes users meet.
 std::string Detail(const std::string& code) {

@@ -2,7 +2,8 @@
 // show the window after an install. The install button is the window's default push button.
 //   pressinstall.exe            presses it and leaves
 //   pressinstall.exe yes|no     presses it, answers every question the install asks so, and once
-//                               the install has ended clicks the note, which opens the table of phones
+//                               the install has ended clicks the note, which opens the table of phones;
+//                               then makes "pressinstall.done" beside itself, for run.sh to wait for
 #include <windows.h>
 
 #include <string>
@@ -59,7 +60,8 @@ int main(int argc, char** argv) {
         DWORD process = 0;
         GetWindowThreadProcessId(form, &process);
         const int button = answer == "yes" ? IDYES : IDNO;
-        // The install is over once no question is up and the button is back, a little after the click.
+        // The install is over once the button, off while the phones work, is back and no question is up.
+        bool busySeen = false;
         for (int wait = 0; wait < 600; ++wait) {
             Sleep(200);
             if (const HWND box = QuestionBox(process)) {
@@ -67,13 +69,21 @@ int main(int argc, char** argv) {
                 PostMessageA(GetDlgItem(box, button), BM_CLICK, 0, 0);
                 continue;
             }
-            if (wait > 10 && IsWindowEnabled(controls.button))
+            const bool enabled = IsWindowEnabled(controls.button) != FALSE;
+            if (busySeen && enabled)
                 break;
+            busySeen = busySeen || !enabled;
         }
         if (controls.note != nullptr) {
             PostMessageA(controls.note, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
             PostMessageA(controls.note, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
         }
+        char self[MAX_PATH] = {};
+        std::string done(self, GetModuleFileNameA(nullptr, self, sizeof self));
+        done = done.substr(0, done.find_last_of('\\') + 1) + "pressinstall.done";
+        const HANDLE mark = CreateFileA(done.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (mark != INVALID_HANDLE_VALUE)
+            CloseHandle(mark);
         return 0;
     }
     return 1;
