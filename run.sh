@@ -7,7 +7,9 @@
 # VARNEL_WINE_DPI=144 shows it on a display of 144 dots per inch (150 %), in a prefix of its own.
 # Our aapt.exe reads the package; the adb stand-in plays an attached phone (choose its scenario
 # with VARNEL_ADB_SCENARIO or VARNEL_ADB_SCRIPT, see README). VARNEL_PRESS_INSTALL=1 presses the
-# install button once the window is up, so the screenshot shows how the install ended.
+# install button once the window is up, so the screenshot shows how the install ended (or the
+# question it asks); VARNEL_PRESS_INSTALL=yes (or no) also answers every question so and then opens
+# the table of phones behind the note.
 set -eu
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -34,6 +36,8 @@ prefix=$(varnel_wine_prefix "$build")
 "$wine_run" "$build" cmd /c exit >/dev/null 2>&1 || true   # makes the prefix on first use
 winpath() { "$wine_run" "$build" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 winapk=$(winpath "$apk")
+# The stand-in's phones start as their scenario says, not as the last run left them.
+rm -f "$build/app/adb/fake-adb-state.txt"
 exe=$(winpath "$build/app/Varnel.exe")
 shellopen=$(winpath "$build/tools/shellopen.exe")
 
@@ -49,8 +53,10 @@ desktop="$((1024 * dpi / 96))x$((768 * dpi / 96))"
 if [ -n "${VARNEL_PRESS_INSTALL:-}" ]; then
     sleep 5
     # On the window's own desktop, where it can be found.
+    answer=""
+    case "$VARNEL_PRESS_INSTALL" in yes|no) answer="$VARNEL_PRESS_INSTALL" ;; esac
     "$wine_run" "$build" explorer /desktop=Varnel,"$desktop" "$(winpath "$build/tools/pressinstall.exe")" \
-        >/dev/null 2>&1 || true
+        $answer >/dev/null 2>&1 || true
 fi
 sleep "${VARNEL_SCREENSHOT_DELAY:-8}"
 # The window alone: everything around it is the desktop's plain background.

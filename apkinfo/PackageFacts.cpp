@@ -30,6 +30,20 @@ PackageFacts ReadPackageFacts(const StringList& lines, ISystem& system) {
     PackageFacts facts;
     FactsSink sink(facts, system);
     ParseBadging(lines, sink);
+    // What the phones are asked about and opened with; the window shows neither.
+    bool packageSeen = false;
+    for (const std::string& line : lines) {
+        std::string value;
+        if (!packageSeen && line.rfind("package:", 0) == 0) {
+            packageSeen = true;
+            if (FindKeyValue(line, "versionCode", value) && !value.empty() && value.size() <= 18 &&
+                value.find_first_not_of("0123456789") == std::string::npos)
+                facts.versionCode = std::stoll(value);
+        } else if (facts.launchableActivity.empty() && line.rfind("launchable-activity:", 0) == 0 &&
+                   FindKeyValue(line, "name", value)) {
+            facts.launchableActivity = value;
+        }
+    }
     return facts;
 }
 

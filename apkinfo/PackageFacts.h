@@ -2,6 +2,7 @@
 #include "device/System.h"
 #include "device/TextSplit.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@ struct PackageFacts {
     // The icon member of each application line, in order, with '\' separators as the ZIP reader
     // matches names; every application line asks for the icon again.
     std::vector<std::string> iconMembers;
+    std::int64_t versionCode = -1;  // of the package line; -1 when it states none a phone would take
+    std::string launchableActivity; // the first launchable activity's class name; empty when none
 };
 
 // `system` converts the decoded texts into the ANSI code page.

@@ -64,16 +64,22 @@ void TfrmMain::ParseBadging(const StringList& lines) {
         PackageName = *facts.packageName;
         SetCaption(lblPackageName, PackageName);
     }
-    if (facts.versionName)
+    if (facts.versionName) {
         SetCaption(lblAppVersion, *facts.versionName);
+        versionName_ = *facts.versionName;
+    }
+    versionCode_ = facts.versionCode;
+    launchableActivity_ = facts.launchableActivity;
     if (facts.sdkLabel) {
         SetCaption(lblSysRequest, *facts.sdkLabel);
         requiredAndroid_ = *facts.sdkLabel == "未知" ? std::string() : *facts.sdkLabel;
     }
     PermissionList.insert(PermissionList.end(), facts.permissions.begin(), facts.permissions.end());
     // The name is shown before the icon is looked at, so it stays even if the icon can't be shown.
-    if (facts.appName)
+    if (facts.appName) {
         SetCaption(lblAppName, *facts.appName);
+        appName_ = *facts.appName;
+    }
     for (const std::string& member : facts.iconMembers) {
         ShowApkIcon(ApkFileName, member);
         if (closed_)

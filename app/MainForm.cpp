@@ -211,6 +211,9 @@ const TfrmMain::LayoutRow TfrmMain::kLayout[] = {
     // in an ellipsis, and its tooltip holds it whole.
     {&F::lblReason, "STATIC", &F::GroupBox1, {241, 16, 300, 13}, "", (kLink & ~WS_VISIBLE) | SS_ENDELLIPSIS, 0,
      FontKind::Status, kMaroon},
+    // After an install, between the status line and the note: opens the app on the phones.
+    {&F::lblOpenApp, "STATIC", &F::GroupBox1, {241, 16, 24, 12}, "打开", kLink & ~WS_VISIBLE, 0, FontKind::Status,
+     kMaroon},
 };
 // clang-format on
 
@@ -349,7 +352,7 @@ void TfrmMain::CreateControls() {
 
     for (HWND box : {GBoxInfo, GroupBoxPermission, GroupBoxBasic, GroupBox1})
         SetWindowSubclass(box, ForwardSubclassProc, kForwardSubclassId, 0);
-    for (HWND linkLabel : {lblGoMarket, lblDownDriver, lblHelp, lblCheckUpdate, lblDownHint})
+    for (HWND linkLabel : {lblGoMarket, lblDownDriver, lblHelp, lblCheckUpdate, lblDownHint, lblOpenApp})
         SetWindowSubclass(linkLabel, LinkSubclassProc, kLinkSubclassId, reinterpret_cast<DWORD_PTR>(this));
     SetWindowSubclass(lblReason, ReasonSubclassProc, kLinkSubclassId, reinterpret_cast<DWORD_PTR>(this));
     tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
@@ -676,6 +679,11 @@ void TfrmMain::ResetFacts() {
         SetCaption(field, "未知");
     PackageName.clear();
     requiredAndroid_.clear();
+    versionCode_ = -1;
+    versionName_.clear();
+    appName_.clear();
+    launchableActivity_.clear();
+    ShowInstallResults(InstallResults()); // the last package's table and "打开" go with it
     SetApkIcon(UniqueGdiObject(), SIZE{0, 0});
 }
 
@@ -717,26 +725,46 @@ void TfrmMain::ShowPhoneReason(const std::string& text, const std::string& detai
 }
 
 void TfrmMain::PlaceReason() {
-    // After the status line's text, to the panel's right edge.
-    RECT status;
-    GetWindowRect(lblHintInfo, &status);
-    MapWindowPoints(nullptr, GroupBox1, reinterpret_cast<POINT*>(&status), 2);
+    // After the status line's text: "打开" when it shows, then the note, to the countdown notice
+    // when that shows, else to the panel's right edge.
+    const auto inPanel = [this](HWND control) {
+        RECT rect;
+        GetWindowRect(control, &rect);
+        MapWindowPoints(nullptr, GroupBox1, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    };
+    const auto shown = [](HWND control) { return (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0; };
+    const RECT status = inPanel(lblHintInfo);
     RECT panel;
     GetClientRect(GroupBox1, &panel);
+    // What the two covered before they move is painted afresh, the labels beneath included, or a
+    // longer text's tail stays.
+    const RECT before[] = {inPanel(lblOpenApp), inPanel(lblReason)};
     const int gap = (status.bottom - status.top) * 2 / 3;
-    const int left = status.right + gap;
-    const int right = panel.right - gap;
+    int left = status.right + gap;
+    if (shown(lblOpenApp)) {
+        const RECT open = inPanel(lblOpenApp);
+        SetWindowPos(lblOpenApp, HWND_TOP, left, status.top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        left += (open.right - open.left) + gap;
+    }
+    int right = panel.right - gap;
+    if (shown(lblExit))
+        right = std::min(right, static_cast<int>(inPanel(lblExit).left) - gap);
     SetWindowPos(lblReason, HWND_TOP, left, status.top, std::max(right - left, 1), status.bottom - status.top,
                  SWP_NOACTIVATE);
+    // The group box paints no background of its own: its panel does.
+    for (RECT area : before) {
+        MapWindowPoints(GroupBox1, PanelStatus, reinterpret_cast<POINT*>(&area), 2);
+        RedrawWindow(PanelStatus, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
 }
 
 void TfrmMain::lblReasonClick() {
-    if (reasonDetails_.empty())
-        return;
-    if (seams_.showDetails)
-        seams_.showDetails(reasonDetails_);
-    else
-        MessageBoxA(handle_, reasonDetails_.c_str(), kApplicationTitle, MB_OK | MB_ICONINFORMATION);
+    // After an install the table of phones; otherwise, and from the table, everything adb printed.
+    if (!installResults_.rows.empty())
+        ShowResultsTable();
+    else if (!reasonDetails_.empty())
+        ShowDetails(reasonDetails_);
 }
 
 void TfrmMain::ShowReadyStatus() {
@@ -796,6 +824,8 @@ void TfrmMain::HandleCommand(HWND control, WORD code) {
             Dispatch([this] { lblExitClick(); });
         else if (control == lblReason)
             Dispatch([this] { lblReasonClick(); });
+        else if (control == lblOpenApp)
+            Dispatch([this] { lblOpenAppClick(); });
         else if (IsLink(control))
             Dispatch([this, control] { LinkClick(control); });
     }

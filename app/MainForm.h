@@ -40,6 +40,9 @@ struct FormSeams {
     std::function<void()> terminateApplication;
     // Shows a long text to read (everything adb printed). Default: a message box.
     std::function<void(const std::string& text)> showDetails;
+    // Puts a question about the phones, answered Yes (true) or No. Default: a Yes/No box whose
+    // default button is No.
+    std::function<bool(const std::string& question)> askYesNo;
 };
 
 // A text colour: either a system colour (COLOR_WINDOWTEXT...) or a fixed RGB value.
@@ -116,6 +119,12 @@ public:
     // everything adb printed.
     void lblReasonClick();
     const std::string& ReasonDetails() const { return reasonDetails_; }
+    // "打开" beside the status line after an install: opens the app on every phone that took it.
+    void lblOpenAppClick();
+    // The last install's outcome, phone by phone (empty while none has ended since the last run).
+    const InstallResults& LastResults() const { return installResults_; }
+    // The table of the last install's outcome, open while it is shown (null otherwise).
+    HWND ResultsWindow() const { return resultsWindow_; }
     // The bundle on show (.apks, .xapk, .apkm), or none.
     const OpenedBundle* Bundle() const { return bundle_.get(); }
 
@@ -208,6 +217,7 @@ public:
     HWND lblExit = nullptr;
     HWND lblDownHint = nullptr;
     HWND lblReason = nullptr;
+    HWND lblOpenApp = nullptr;
 
     // The layout's client area at 96 DPI, which every system must give the window (scaled to
     // the window's density).
@@ -254,6 +264,13 @@ private:
     // Shows (or, with an empty text, hides) the note beside the status line.
     void ShowPhoneReason(const std::string& text, const std::string& details);
     void PlaceReason();
+    // Keeps an install's outcome, and shows "打开" when some phone took the package.
+    void ShowInstallResults(const InstallResults& results);
+    void ShowDetails(const std::string& text);
+    // The table behind the note, modal to the window.
+    void ShowResultsTable();
+    // The package on show as an install needs it.
+    PackageToInstall PackageOnShow() const;
     // Puts the status line to its "ready to install" text, unless the last inspection found no
     // tool to read the package with, which the status line keeps saying.
     void ShowReadyStatus();
@@ -291,6 +308,13 @@ private:
     HCURSOR appCursor_ = nullptr;
     bool aaptMissing_ = false;
     std::string requiredAndroid_; // the Android version the package on show needs, for the phones' refusals
+    // What the phones are asked about the package on show, and what opens it.
+    std::int64_t versionCode_ = -1;
+    std::string versionName_;
+    std::string appName_;
+    std::string launchableActivity_;
+    InstallResults installResults_;
+    HWND resultsWindow_ = nullptr;
     std::string reasonDetails_;
     // The bundle on show, with the APKs taken out of it so far; an install holds on to it while it
     // runs, whatever is chosen meanwhile.

@@ -2,16 +2,69 @@
 #include "apkinfo/OpenedBundle.h"
 #include "apkinfo/PieceCheck.h"
 
+#include "app/AppText.h"
 #include "app/MainForm.h"
+#include "app/ResultsWindow.h"
+#include "app/ZipPlatformWin.h"
 #include "device/PhoneOperations.h"
+#include "device/SignerHash.h"
 #include "device/ToolCommands.h"
 
+#include <cstring>
+#include <optional>
 #include <set>
 
-// The phone buttons: install the package on show, remove it again. The flows are the device
-// library's; the window shows what they report.
+// The phone buttons: install the package on show, remove it again, open it afterwards. The flows
+// are the device library's; the window shows what they report and answers what they ask.
 
 namespace {
+
+// A v1 signature block is a few kilobytes; a member claiming more is not one.
+constexpr uint64_t kSignatureBlockLimit = 1 << 20;
+
+bool IsSignatureBlock(const std::string& path) {
+    std::string upper = path;
+    for (char& c : upper)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    if (upper.rfind("META-INF\\", 0) != 0 || upper.find('\\', 9) != std::string::npos)
+        return false;
+    for (const char* extension : {".RSA", ".DSA", ".EC"}) {
+        const std::size_t length = std::strlen(extension);
+        if (upper.size() > length && upper.compare(upper.size() - length, length, extension) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The signer of a package, as Android names it: from its v1 signature block, when it holds exactly
+// one. This is the seam for a reader of the v2 and v3 blocks too; until one is connected, a package
+// signed only by those keeps its signer unknown, and no phone is told apart by its signer.
+std::optional<std::uint32_t> PackageSigner(const std::string& apkPath) {
+    try {
+        TZipReader reader(WindowsZipPlatform());
+        reader.SetZipName(apkPath);
+        reader.KeepZipOpen = true;
+        reader.LoadDirectory();
+        std::ptrdiff_t block = -1;
+        for (std::size_t i = 0; i < reader.Count(); ++i) {
+            if (!IsSignatureBlock(reader.Entry(i).FullPath()))
+                continue;
+            if (block >= 0)
+                return std::nullopt; // several signers: which one a phone names can't be told simply
+            block = static_cast<std::ptrdiff_t>(i);
+        }
+        TMemoryStream stream(kSignatureBlockLimit);
+        if (block < 0 || !reader.ExtractEntryToStream(static_cast<std::size_t>(block), stream))
+            return std::nullopt;
+        const std::string bytes(stream.Bytes().begin(), stream.Bytes().end());
+        std::string certificate;
+        if (!CertificateOfSignatureBlock(bytes, certificate))
+            return std::nullopt;
+        return SignerHashOfCertificate(certificate);
+    } catch (const std::exception&) {
+        return std::nullopt; // unreadable here; the install says what is wrong with it
+    }
+}
 
 TextColor ColorOf(StatusColor color) {
     switch (color) {
@@ -91,11 +144,15 @@ public:
     void ShowStatus(const std::string& text, StatusColor color) override {
         form_.SetFontColor(form_.lblHintInfo, ColorOf(color));
         form_.SetCaption(form_.lblHintInfo, text);
+        form_.PlaceReason(); // "打开" and the note follow the status line's text
     }
     void ShowDriverHint(bool shown) override { ShowWindow(form_.lblDownHint, shown ? SW_SHOW : SW_HIDE); }
     void ShowReason(const std::string& text, const std::string& details) override {
         form_.ShowPhoneReason(text, details);
     }
+    bool AskDowngrade(const std::string& question) override { return Ask(question, MB_ICONQUESTION); }
+    bool AskReplace(const std::string& question) override { return Ask(question, MB_ICONWARNING); }
+    void ShowResults(const InstallResults& results) override { form_.ShowInstallResults(results); }
     void SetBusy(bool busy) override {
         if (busy) {
             EnableButtons(FALSE);
@@ -108,6 +165,7 @@ public:
     void InstallSucceeded() override {
         if (form_.IsTicked(form_.ckbIsClose))
             form_.StartExitCountdown();
+        form_.PlaceReason(); // the note now ends where the countdown begins
     }
     bool IsClosed() override { return form_.closed_; }
 
@@ -116,16 +174,39 @@ private:
         EnableWindow(form_.btnInstall, enabled);
         EnableWindow(form_.btnOpenApk, enabled);
         EnableWindow(form_.btnUninstall, enabled);
+        EnableWindow(form_.lblOpenApp, enabled);
+    }
+    // Default No: an Enter pressed for something else must not delete a phone's data.
+    bool Ask(const std::string& question, UINT icon) {
+        if (form_.seams_.askYesNo)
+            return form_.seams_.askYesNo(question);
+        return MessageBoxA(form_.handle_, question.c_str(), kApplicationTitle, MB_YESNO | MB_DEFBUTTON2 | icon) ==
+               IDYES;
     }
 
     TfrmMain& form_;
 };
 
+PackageToInstall TfrmMain::PackageOnShow() const {
+    PackageToInstall package;
+    package.file = ApkFileName;
+    package.packageName = PackageName;
+    package.versionCode = versionCode_;
+    package.versionName = versionName_;
+    package.appName = appName_;
+    package.requiredAndroid = requiredAndroid_;
+    package.launchableActivity = launchableActivity_;
+    return package;
+}
+
 void TfrmMain::btnInstallClick() {
     PhoneView view(*this);
+    PackageToInstall package = PackageOnShow();
     const PackageFileKind kind = PackageKindOfPath(ApkFileName, [this](unsigned char b) { return system_.IsLeadByte(b); });
     if (!IsBundle(kind)) {
-        InstallPackage(ApkFileName, requiredAndroid_, phoneTools_, view);
+        if (!ApkFileName.empty())
+            package.signer = PackageSigner(ApkFileName);
+        InstallPackage(package, phoneTools_, view);
         return;
     }
     if (!bundle_ || bundle_->Path() != ApkFileName) {
@@ -136,13 +217,54 @@ void TfrmMain::btnInstallClick() {
         return;
     }
     // Held for the whole install: a package chosen meanwhile doesn't take the pieces away.
-    BundlePackage package(bundle_, runner_, exeFolder_, PackageName);
-    InstallSplitPackage(ApkFileName, package, requiredAndroid_, phoneTools_, view);
+    BundlePackage pieces(bundle_, runner_, exeFolder_, PackageName);
+    package.signer = PackageSigner(bundle_->BasePath()); // every piece has the base's signer
+    InstallSplitPackage(package, pieces, phoneTools_, view);
 }
 
 void TfrmMain::btnUninstallClick() {
     PhoneView view(*this);
     UninstallPackage(PackageName, phoneTools_, view);
+}
+
+void TfrmMain::lblOpenAppClick() {
+    // The user is looking at the phones now: the window stays rather than closing underneath.
+    if (timerExitEnabled_)
+        lblExitClick();
+    PhoneView view(*this);
+    const InstallResults installed = installResults_;
+    OpenInstalledApp(installed, phoneTools_, view);
+}
+
+void TfrmMain::ShowInstallResults(const InstallResults& results) {
+    installResults_ = results;
+    const bool canOpen = !results.packageName.empty() && results.AnyTook();
+    ShowWindow(lblOpenApp, canOpen ? SW_SHOW : SW_HIDE);
+    PlaceReason();
+}
+
+void TfrmMain::ShowDetails(const std::string& text) {
+    if (seams_.showDetails)
+        seams_.showDetails(text);
+    else
+        MessageBoxA(resultsWindow_ != nullptr ? resultsWindow_ : handle_, text.c_str(), kApplicationTitle,
+                    MB_OK | MB_ICONINFORMATION);
+}
+
+void TfrmMain::ShowResultsTable() {
+    // The user is reading what happened: the window stays rather than closing underneath.
+    if (timerExitEnabled_)
+        lblExitClick();
+    ResultsTableLook look;
+    look.owner = handle_;
+    look.font = static_cast<HFONT>(defaultFont_.Get());
+    look.dpi = dpi_;
+    look.caption = "各手机的安装结果";
+    look.showDetails = [this] { ShowDetails(reasonDetails_); };
+    look.opened = [this](HWND window) { resultsWindow_ = window; };
+    // The table shows the rows as they were when it opened, whatever runs meanwhile.
+    const InstallResults results = installResults_;
+    ::ShowResultsTable(look, results);
 }
 
 bool TfrmMain::IsDeviceConnected(const StringList& lines) const { return ::IsDeviceConnected(lines); }

@@ -97,7 +97,7 @@ const Explanation kExplanations[] = {
     {"INSTALL_FAILED_MISSING_SHARED_LIBRARY", "手机缺少此应用需要的系统库"},
     {"INSTALL_FAILED_MISSING_FEATURE", "手机缺少此应用需要的硬件功能"},
     {"INSTALL_FAILED_NEWER_SDK", "此应用只能装在较旧的Android版本上"},
-    {"INSTALL_FAILED_ABORTED", "安装被中止"},
+    {"INSTALL_FAILED_ABORTED", "安装在手机上被取消或中止。重试时请在手机屏幕上点“允许”或“继续安装”"},
     {"INSTALL_FAILED_INTERNAL_ERROR", "手机内部出错。请重启手机后再试"},
     {"DELETE_FAILED_INTERNAL_ERROR", "手机上没有安装此应用，或它无法卸载"},
 };
@@ -251,4 +251,30 @@ std::string ExplainFailure(const AdbFailure& failure, const std::string& require
         return "adb回答：" + failure.firstLine;
     }
     return "adb没有给出任何回答";
+}
+
+std::string ExplainFailure(const AdbFailure& failure, const std::string& requiredAndroid, PhoneMaker maker) {
+    // The phones that ask before a USB install each hide the answer behind their own switches.
+    if (failure.code != "INSTALL_FAILED_USER_RESTRICTED" && failure.code != "INSTALL_FAILED_ABORTED")
+        return ExplainFailure(failure, requiredAndroid);
+    switch (maker) {
+    case PhoneMaker::Xiaomi:
+        return "小米手机拒绝了USB安装或确认超时。请在“设置 → 更多设置 → "
+               "开发者选项”中打开“USB安装”（需插入SIM卡并登录小米"
+               "账号），重试时在手机上点“继续安装”";
+    case PhoneMaker::Oppo:
+        return "手机拒绝了安装或确认超时。重试时请在手机上点“继续安装”（可能要输入账号密码）；也可在“开发者选项”中打开“"
+               "禁止权"
+               "限监控”";
+    case PhoneMaker::Vivo:
+        return "vivo手机拒绝了安装或确认超时。重试时请在手机上点“继续安装”（可能要输入vivo账号密码）；若没有出现提示，"
+               "请在“开"
+               "发者选项”中打开“USB安装”";
+    case PhoneMaker::Huawei:
+        return "手机拒绝了安装或确认超时。重试时请在手机上点“继续安装”；也可在“设置 → 安全 → "
+               "更多安全设置”中关闭“外部来源应"
+               "用检查”";
+    default:
+        return ExplainFailure(failure, requiredAndroid);
+    }
 }

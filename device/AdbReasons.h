@@ -1,4 +1,6 @@
 #pragma once
+#include "device/PhoneTraits.h"
+
 #include <string>
 
 // Why adb says a phone refused a package, read from both of its streams, and the plain Chinese
@@ -28,3 +30,7 @@ std::string CodeName(int number);
 // version the package needs ("Android 8.0"), for a phone whose system is too old; empty when it
 // is not known. Unknown codes show the code.
 std::string ExplainFailure(const AdbFailure& failure, const std::string& requiredAndroid);
+
+// As ExplainFailure, for a phone whose maker is known: a phone that asked on its own screen and
+// was refused, or timed out, gets its maker's steps.
+std::string ExplainFailure(const AdbFailure& failure, const std::string& requiredAndroid, PhoneMaker maker);

@@ -2,8 +2,9 @@
 
 #include "device/AdbReasons.h"
 #include "device/Errors.h"
+#include "device/PackageOnPhone.h"
 #include "device/PathText.h"
-#include "device/PhoneTraits.h"
+#include "device/PhoneSteps.h"
 #include "device/ToolCommands.h"
 #include "device/Utf8.h"
 
@@ -12,102 +13,18 @@
 
 const char* const kNoDeviceText = "未连接手机或驱动未安装好。请确认手机已连接上电脑!并安装好正确的驱动！";
 
+using namespace phone_steps;
+
 namespace {
 
-// A run longer than this shows how long it has taken, so a slow phone doesn't look like a hang.
-constexpr unsigned kQuietMs = 2000;
+const char* const kIncompatibleCode = "INSTALL_FAILED_UPDATE_INCOMPATIBLE";
 
-// The texts and colours in which install and uninstall differ.
-struct OperationTexts {
-    const char* nothingChosen;
-    StatusColor noDeviceColor;
-    const char* underWay;
-    const char* succeeded;
-    StatusColor successColor;
-    const char* failed;
-};
-
-const OperationTexts kInstallTexts = {"未选择要安装的apk文件。", StatusColor::Red,
-                                      "正在为手机安装程序，请等待程序安装完成提示...", "程序安装成功！",
-                                      StatusColor::Red, "程序安装失败！"};
-const OperationTexts kUninstallTexts = {"未选择要卸载的apk文件。", StatusColor::WindowText,
-                                        "正在为手机卸载程序，请等待程序卸载完成提示...", "程序卸载成功！",
-                                        StatusColor::Green, "程序卸载失败！"};
-
-// The phones an operation goes to, as the listing gave them.
-struct Targets {
-    std::vector<Phone> ready;
-    std::vector<Phone> unready;
-    // adb picks the phone itself: exactly one phone is listed, or the listing's lines only
-    // satisfy the plain "device" test.
-    bool single = false;
-};
-
-// The common start of install and uninstall: something chosen, adb there, a phone ready.
-// Reports in the status line and returns false when the operation can't go on.
-bool FindTargets(const std::string& subject, const OperationTexts& texts, PhoneTools& tools, IPhoneView& view,
-                 Targets& targets) {
-    // What was said about the last run no longer holds.
-    view.ShowReason(std::string(), std::string());
-    if (subject.empty()) {
-        view.ShowStatus(texts.nothingChosen, StatusColor::WindowText);
-        view.ShowDriverHint(false);
-        return false;
-    }
-    if (!tools.system.FileExists(AdbPath(tools.exeFolder))) {
-        view.ShowStatus("找不到adb.exe，请把它放进程序所在的adb文件夹。", texts.noDeviceColor);
-        view.ShowDriverHint(false);
-        view.ShowReason(tools.exeFolder + "adb\\", "adb.exe " + AdbPath(tools.exeFolder));
-        return false;
-    }
-    // The device check runs with the buttons still live.
-    std::string output;
-    tools.runner.Run(DevicesCommandLine(tools.exeFolder), output);
-    if (view.IsClosed())
-        return false;
-    for (const Phone& phone : ReadDeviceList(output))
-        (ClassifyState(phone.state) == PhoneState::Ready ? targets.ready : targets.unready).push_back(phone);
-    targets.single = targets.ready.size() == 1 && targets.unready.empty();
-    if (targets.ready.empty() && targets.unready.empty() && IsDeviceConnected(SplitText(output, kCrLf))) {
-        // Output the listing can't read but the plain test counts as a phone: adb chooses.
-        targets.ready.push_back(Phone{std::string(), "device"});
-        targets.single = true;
-    }
-    if (targets.ready.empty()) {
-        if (targets.unready.empty()) {
-            view.ShowStatus(kNoDeviceText, texts.noDeviceColor);
-            view.ShowDriverHint(true);
-            return false;
-        }
-        // The most useful thing to say first: a phone waiting for the user's "allow" beats the rest.
-        const auto first = std::min_element(targets.unready.begin(), targets.unready.end(),
-                                            [](const Phone& a, const Phone& b) {
-                                                return ClassifyState(a.state) < ClassifyState(b.state);
-                                            });
-        const PhoneState state = ClassifyState(first->state);
-        view.ShowStatus(StateText(state, first->state), texts.noDeviceColor);
-        view.ShowDriverHint(state == PhoneState::NoPermission);
-        return false;
-    }
-    view.ShowStatus(texts.underWay, StatusColor::WindowText);
-    view.ShowDriverHint(false);
-    return true;
-}
-
-// The busy state for one run, undone on every way out unless the window is gone.
-class Busy {
-public:
-    explicit Busy(IPhoneView& view) : view_(view) { view_.SetBusy(true); }
-    ~Busy() {
-        if (!view_.IsClosed())
-            view_.SetBusy(false);
-    }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    IPhoneView& view_;
-};
+const OperationTexts kInstallTexts = {
+    "未选择要安装的apk文件。", StatusColor::Red, "正在为手机安装程序，请等待程序安装完成提示...",
+    "程序安装成功！",          StatusColor::Red, "程序安装失败！"};
+const OperationTexts kUninstallTexts = {
+    "未选择要卸载的apk文件。", StatusColor::WindowText, "正在为手机卸载程序，请等待程序卸载完成提示...",
+    "程序卸载成功！",          StatusColor::Green,      "程序卸载失败！"};
 
 // The temporary copy of a package, removed on every way out.
 class TempCopy {
@@ -126,173 +43,340 @@ private:
     std::string path_;
 };
 
-// A serial as adb must be given it: adb lists serials in UTF-8, and a command line is in the ANSI
-// code page. False when the code page can't carry it faithfully.
-bool SerialArgument(const std::string& serial, ISystem& system, std::string& argument) {
-    argument = AnsiFromUtf8(serial, system);
-    const bool onlyAscii = std::all_of(serial.begin(), serial.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (onlyAscii)
-        return true;
-    std::u16string wide;
-    return DecodeUtf8(serial, wide) && std::count(argument.begin(), argument.end(), '?') ==
-                                           std::count(wide.begin(), wide.end(), u'?');
-}
-
-// One ready phone through the steps of an operation.
-struct PhoneJob {
-    std::string serial;    // as adb listed it (UTF-8)
-    std::string serialArg; // as the command line gives it; empty when adb picks the only phone
-    bool failed = false;
-    bool succeeded = false;
-    std::string reason;  // in the window's code page
-    std::string details; // the commands and what adb printed
-
-    bool Going() const { return !failed && !succeeded; }
-    void Fail(const std::string& why) {
-        failed = true;
-        reason = why;
+// What a phone is getting, for the note: "升级（手机上为 1.1.0）".
+std::string PlanText(const PhoneJob& job, ISystem& system) {
+    if (job.replace)
+        return "卸载手机上的版本后安装";
+    switch (job.copyCase) {
+    case CopyCase::NotInstalled:
+        return "新安装";
+    case CopyCase::Upgrade:
+        return "升级（手机上为 " + PhoneVersion(job, system) + "）";
+    case CopyCase::Same:
+        return "重新安装同一版本";
+    case CopyCase::Downgrade:
+        return "降级（手机上为更新的 " + PhoneVersion(job, system) + "）";
+    case CopyCase::OtherSigner:
+        return "手机上的版本签名不同";
+    default:
+        return std::string();
     }
-};
-
-std::string Decimal(std::size_t value) { return std::to_string(value); }
-
-std::string PhoneName(const std::string& serial, ISystem& system) {
-    return serial.empty() ? std::string("手机") : "手机 " + AnsiFromUtf8(serial, system);
 }
 
-std::vector<PhoneJob> MakeJobs(const Targets& targets, ISystem& system) {
-    std::vector<PhoneJob> jobs;
-    for (const Phone& phone : targets.ready) {
-        PhoneJob job;
-        job.serial = phone.serial;
-        if (!targets.single && !SerialArgument(phone.serial, system, job.serialArg))
-            job.Fail("序列号含有无法传给adb的字符");
-        jobs.push_back(job);
+std::string PlanNote(Operation& op) {
+    std::string note;
+    for (const PhoneJob& job : op.jobs) {
+        const std::string plan = job.Going() && job.inRound ? PlanText(job, op.tools.system) : std::string();
+        if (!plan.empty())
+            note += (note.empty() ? "" : "，") + job.name + " " + plan;
     }
-    return jobs;
+    return note;
 }
 
-// The time an operation has taken over all its steps, for the note beside the status line.
-struct RunClock {
-    unsigned before = 0; // the steps done
-    unsigned current = 0;
-};
+const char* const kDataWarning =
+    "注意：卸载会删除这个应用在这些手机上的全部数据（账号登录、聊天记录、游戏存档等），且无法恢复。";
 
-// Runs the commands each going phone needs for one step, every phone's at once; `judge` then
-// reads each phone's runs. `countPhones` says how many phones are done in the note.
-void RunStep(std::vector<PhoneJob>& jobs, const std::function<std::vector<std::string>(PhoneJob&)>& commandsFor,
-             const std::function<void(PhoneJob&, const std::vector<ToolRun>&)>& judge, bool countPhones,
-             RunClock& clock, PhoneTools& tools, IPhoneView& view) {
-    std::vector<ToolRun> runs;
-    std::vector<std::pair<std::size_t, std::size_t>> spans(jobs.size(), {0, 0});
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        if (!jobs[i].Going())
+std::string AppTitle(const PackageToInstall& package) {
+    const std::string& title = package.appName.empty() ? package.packageName : package.appName;
+    return "“" + title + "”";
+}
+
+// Before anything is installed: the phones that have a newer version, then those whose copy is
+// signed by someone else, each group in one question. False when the window went meanwhile.
+bool AskBeforeInstalling(Operation& op, const PackageToInstall& package) {
+    const std::string ours = VersionLabel(package.versionName, package.versionCode);
+    std::string newer;
+    std::string otherSigner;
+    for (const PhoneJob& job : op.jobs) {
+        if (!job.Going())
             continue;
-        const std::size_t first = runs.size();
-        for (const std::string& command : commandsFor(jobs[i])) {
-            runs.emplace_back();
-            runs.back().commandLine = command;
-        }
-        spans[i] = {first, runs.size()};
+        if (job.copyCase == CopyCase::Downgrade)
+            newer += "    " + job.name + "：" + PhoneVersion(job, op.tools.system) + "\r\n";
+        else if (job.copyCase == CopyCase::OtherSigner)
+            otherSigner += "    " + job.name + "（手机上为 " + PhoneVersion(job, op.tools.system) + "）\r\n";
     }
-    if (runs.empty())
-        return;
-    const std::size_t total = runs.size();
-    tools.runner.RunAll(runs, [&](unsigned elapsedMs, std::size_t finished) {
-        clock.current = elapsedMs;
-        const unsigned ms = clock.before + elapsedMs;
-        if (ms < kQuietMs || view.IsClosed())
-            return;
-        std::string note = "已用 " + Decimal(ms / 1000) + " 秒";
-        if (countPhones && total > 1)
-            note += "，已完成 " + Decimal(finished) + "/" + Decimal(total) + " 台";
-        view.ShowReason(note, std::string());
-    });
-    clock.before += clock.current;
-    clock.current = 0;
-    if (view.IsClosed())
-        return;
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        if (spans[i].first == spans[i].second)
-            continue;
-        const std::vector<ToolRun> mine(runs.begin() + static_cast<std::ptrdiff_t>(spans[i].first),
-                                        runs.begin() + static_cast<std::ptrdiff_t>(spans[i].second));
-        for (const ToolRun& run : mine) {
-            jobs[i].details += run.commandLine + "\r\n" + AnsiFromUtf8(run.output, tools.system) +
-                               AnsiFromUtf8(run.errors, tools.system);
+    if (!newer.empty()) {
+        const bool yes = op.view.AskDowngrade(
+            "以下手机上已装有比这个安装包更新的" + AppTitle(package) + "：\r\n" + newer + "要安装的是较旧的 " + ours +
+            "。\r\n\r\n要在这些手机上降级安装吗？应用的数据会保留；若手机不允许降级，Varnel会再问您是否先卸载。");
+        if (op.Stopped())
+            return false;
+        for (PhoneJob& job : op.jobs) {
+            if (!job.Going() || job.copyCase != CopyCase::Downgrade)
+                continue;
+            job.downgrade = yes;
+            if (!yes) {
+                job.declined = true;
+                job.reason = "手机上已有更新的版本 " + PhoneVersion(job, op.tools.system) + "，按您的选择没有降级";
+            }
         }
-        judge(jobs[i], mine);
+    }
+    if (!otherSigner.empty()) {
+        const bool yes =
+            op.view.AskReplace("以下手机上已装有" + AppTitle(package) +
+                               "，但签名与这个安装包不同（常见于从其他应用商店安装的版本）：\r\n" + otherSigner +
+                               "只有先卸载手机上的版本才能安装。\r\n\r\n" + kDataWarning + "\r\n要卸载并安装吗？");
+        if (op.Stopped())
+            return false;
+        for (PhoneJob& job : op.jobs) {
+            if (!job.Going() || job.copyCase != CopyCase::OtherSigner)
+                continue;
+            job.replace = yes;
+            if (!yes) {
+                job.declined = true;
+                job.reason = "手机上的版本签名不同，按您的选择没有卸载";
+            }
+        }
+    }
+    return true;
+}
+
+// After an install round: the phones whose copy only an uninstall gets out of the way (a refused
+// downgrade, another signer) are put to the user once, together. True when some are to go again.
+bool AskAfterRefusals(Operation& op, const PackageToInstall& package) {
+    std::string refused;
+    for (const PhoneJob& job : op.jobs) {
+        if (job.failed && job.inRound && !job.replace && (job.code == kDowngradeCode || job.code == kIncompatibleCode))
+            refused += "    " + job.name + "：" + job.reason + "\r\n";
+    }
+    if (refused.empty() || package.packageName.empty())
+        return false;
+    const bool yes = op.view.AskReplace("以下手机没有装上" + AppTitle(package) + "：\r\n" + refused +
+                                        "先卸载手机上的版本，就能安装这个版本。\r\n\r\n" + kDataWarning +
+                                        "\r\n要卸载并重新安装吗？");
+    if (op.Stopped() || !yes)
+        return false;
+    for (PhoneJob& job : op.jobs) {
+        const bool again =
+            job.failed && job.inRound && !job.replace && (job.code == kDowngradeCode || job.code == kIncompatibleCode);
+        job.inRound = again;
+        if (again) {
+            job.failed = false;
+            job.reason.clear();
+            job.code.clear();
+            job.replace = true;
+            job.downgrade = false;
+        }
+    }
+    return true;
+}
+
+// One round for the phones in it: their copies uninstalled where the user allowed it, then
+// `prepare` (a split package's data files), then the install.
+void InstallRound(Operation& op, const PackageToInstall& package, const std::function<void()>& prepare,
+                  const std::function<std::string(PhoneJob&)>& installCommand) {
+    ISystem& system = op.tools.system;
+    RunStep(
+        op,
+        [&](PhoneJob& job) {
+            if (!job.inRound || !job.replace || job.uninstalled)
+                return std::vector<std::string>();
+            return std::vector<std::string>{
+                UninstallCommandLine(op.tools.exeFolder, package.packageName, job.serialArg)};
+        },
+        [&](PhoneJob& job, const std::vector<ToolRun>& runs) {
+            const ToolRun& run = runs.front();
+            if (run.started && AdbReportsSuccess(run.output, run.errors)) {
+                job.uninstalled = true;
+                return;
+            }
+            job.Fail("没能卸载手机上的版本（" +
+                     (run.started ? Explain(run, std::string(), job, system) : std::string("adb.exe无法启动")) +
+                     "），它仍留在手机上，没有安装");
+        },
+        StepNote{true, false, std::string()});
+    if (op.Stopped())
+        return;
+    prepare();
+    if (op.Stopped())
+        return;
+    RunStep(
+        op,
+        [&](PhoneJob& job) {
+            return job.inRound ? std::vector<std::string>{installCommand(job)} : std::vector<std::string>();
+        },
+        [&](PhoneJob& job, const std::vector<ToolRun>& runs) {
+            JudgeOutcome(job, runs.front(), package.requiredAndroid, system);
+        },
+        StepNote{true, true, PlanNote(op)});
+}
+
+// What happened on a phone that took the package: "已从 1.1.0 升级到 1.2.0".
+std::string TookText(const PhoneJob& job, const PackageToInstall& package, ISystem& system) {
+    const std::string ours = package.versionName.empty() && package.versionCode < 0
+                                 ? std::string()
+                                 : " " + VersionLabel(package.versionName, package.versionCode);
+    if (job.uninstalled)
+        return "已卸载手机上的旧版并安装" + ours;
+    switch (job.copyCase) {
+    case CopyCase::Upgrade:
+        return "已从 " + PhoneVersion(job, system) + " 升级到" + ours;
+    case CopyCase::Same:
+        return "已重新安装" + ours;
+    case CopyCase::Downgrade:
+        return "已从 " + PhoneVersion(job, system) + " 降级到" + ours;
+    default:
+        return "已安装" + ours;
     }
 }
 
-// The step that does the work: an install or an uninstall, judged by adb's "Success".
-void JudgeOutcome(PhoneJob& job, const ToolRun& run, const std::string& requiredAndroid, ISystem& system) {
-    if (!run.started) {
-        job.Fail("adb.exe无法启动");
-    } else if (AdbReportsSuccess(run.output, run.errors)) {
-        job.succeeded = true;
-    } else {
-        const AdbFailure failure = ReadAdbFailure(AnsiFromUtf8(run.output, system), AnsiFromUtf8(run.errors, system));
-        job.Fail(ExplainFailure(failure, requiredAndroid));
-    }
-}
-
-// The outcome in the status line, and the reason beside it when some phone was not served.
-// Returns true when every phone listed took it.
-bool Report(const std::vector<PhoneJob>& jobs, const Targets& targets, const OperationTexts& texts, ISystem& system,
-            IPhoneView& view) {
-    std::vector<PhoneJob> all = jobs;
+// The outcome in the status line, the note beside it and, for an install, the table. Returns true
+// when every phone listed took it.
+bool Report(Operation& op, const Targets& targets, const OperationTexts& texts, const PackageToInstall* package) {
+    ISystem& system = op.tools.system;
+    InstallResults results;
+    std::size_t succeeded = 0;
+    std::size_t declined = 0;
+    const PhoneJob* firstProblem = nullptr;
+    std::vector<std::string> tookNames;
+    std::vector<PhoneJob> all = op.jobs;
     for (const Phone& phone : targets.unready) {
         PhoneJob job;
         job.serial = phone.serial;
+        job.name = SerialName(phone.serial, system);
+        if (const PhoneProfile* known = op.tools.known.Find(phone.serial))
+            job.name = AnsiFromUtf8(PhoneName(*known), system);
         job.Fail(StateText(ClassifyState(phone.state), phone.state));
+        job.code = "unready";
         all.push_back(job);
     }
-    std::size_t succeeded = 0;
-    const PhoneJob* firstFailure = nullptr;
-    std::string details;
     for (const PhoneJob& job : all) {
-        if (job.succeeded)
+        if (job.succeeded) {
             ++succeeded;
-        else if (firstFailure == nullptr)
-            firstFailure = &job;
-        details += PhoneName(job.serial, system) + "：" + (job.succeeded ? std::string("成功") : job.reason) + "\r\n" +
-                   job.details + "\r\n";
+            tookNames.push_back(job.name);
+        } else {
+            declined += job.declined ? 1 : 0;
+            // A refusal says more than a choice the user made.
+            if (firstProblem == nullptr || (firstProblem->declined && job.failed))
+                firstProblem = &job;
+        }
+        const std::string serial = AnsiFromUtf8(job.serial, system);
+        results.details += job.name + (job.name.find(serial) != std::string::npos ? "" : "（" + serial + "）") + "：" +
+                           (job.succeeded ? std::string("成功") : job.reason) + "\r\n" + job.details + "\r\n";
+        if (package == nullptr)
+            continue;
+        PhoneResult row;
+        row.name = job.name;
+        row.serial = serial;
+        // Opening goes by serial even where the install let adb pick: more phones may come meanwhile.
+        if (!job.serial.empty())
+            SerialArgument(job.serial, system, row.adbSerial);
+        row.before = job.code == "unready" ? std::string("—") : PhoneVersion(job, system);
+        row.took = job.succeeded;
+        row.after = job.succeeded     ? VersionLabel(package->versionName, package->versionCode)
+                    : job.uninstalled ? std::string("未安装")
+                                      : row.before;
+        row.result = job.succeeded ? "成功" : job.declined ? "未安装" : job.code == "unready" ? "未就绪" : "失败";
+        row.reason = job.succeeded ? TookText(job, *package, system) : job.reason;
+        results.rows.push_back(row);
     }
-    if (firstFailure == nullptr) {
-        view.ShowStatus(texts.succeeded, texts.successColor);
-        view.ShowReason(std::string(), std::string());
+    if (package != nullptr) {
+        results.packageName = package->packageName;
+        results.launchableActivity = package->launchableActivity;
+        op.view.ShowResults(results);
+    }
+    const std::size_t notServed = all.size() - succeeded;
+    if (firstProblem == nullptr) {
+        op.view.ShowStatus(texts.succeeded, texts.successColor);
+        // After an install the note stays, as the way to the table; after an uninstall it goes.
+        std::string note;
+        if (package != nullptr)
+            note = all.size() == 1
+                       ? all.front().name + "：" + TookText(all.front(), *package, system)
+                       : "已装到 " + Decimal(static_cast<std::int64_t>(succeeded)) + " 台手机：" + JoinNames(tookNames);
+        op.view.ShowReason(note, results.details);
         return true;
     }
-    view.ShowStatus(texts.failed, StatusColor::Red);
-    std::string reason = firstFailure->reason;
-    if (all.size() > 1) {
-        reason = Decimal(succeeded) + " 台成功，" + Decimal(all.size() - succeeded) + " 台失败：" +
-                 (firstFailure->serial.empty() ? std::string() : AnsiFromUtf8(firstFailure->serial, system) + " ") +
-                 reason;
+    if (declined == notServed) {
+        // Nothing refused: the phones left out are the ones the user chose to leave alone.
+        op.view.ShowStatus(succeeded > 0 ? texts.succeeded : "没有安装：已按您的选择保留手机上的版本。",
+                           succeeded > 0 ? texts.successColor : StatusColor::WindowText);
+    } else {
+        op.view.ShowStatus(texts.failed, StatusColor::Red);
     }
-    view.ShowReason(reason, details);
+    std::string reason = firstProblem->reason;
+    if (all.size() > 1) {
+        reason = Decimal(static_cast<std::int64_t>(succeeded)) + " 台成功，" +
+                 Decimal(static_cast<std::int64_t>(notServed)) + (declined == notServed ? " 台未安装：" : " 台失败：") +
+                 firstProblem->name + " " + reason;
+    }
+    op.view.ShowReason(reason, results.details);
     return false;
 }
 
-// One command per phone, then the report: what a plain install and an uninstall are.
-bool RunOnPhones(const Targets& targets, const OperationTexts& texts,
-                 const std::function<std::string(const std::string& serial)>& commandFor,
-                 const std::string& requiredAndroid, PhoneTools& tools, IPhoneView& view) {
-    std::vector<PhoneJob> jobs = MakeJobs(targets, tools.system);
-    RunClock clock;
-    RunStep(
-        jobs, [&](PhoneJob& job) { return std::vector<std::string>{commandFor(job.serialArg)}; },
-        [&](PhoneJob& job, const std::vector<ToolRun>& runs) {
-            JudgeOutcome(job, runs.front(), requiredAndroid, tools.system);
-        },
-        true, clock, tools, view);
-    if (view.IsClosed())
-        return false;
-    return Report(jobs, targets, texts, tools.system, view);
+// The part a plain package and a split one share once the phones are known and the user has
+// answered: the rounds, the question after refusals, and the report. `prepare` readies the round's files;
+// `installCommand` is a phone's install.
+void InstallOnPhones(Operation& op, const Targets& targets, const PackageToInstall& package,
+                     const std::function<void()>& prepare,
+                     const std::function<std::string(PhoneJob&)>& installCommand) {
+    for (PhoneJob& job : op.jobs)
+        job.inRound = job.Going();
+    if (AnyGoing(op)) {
+        InstallRound(op, package, prepare, installCommand);
+        if (op.Stopped())
+            return;
+        if (AskAfterRefusals(op, package)) {
+            InstallRound(op, package, prepare, installCommand);
+            if (op.Stopped())
+                return;
+        }
+    }
+    if (Report(op, targets, kInstallTexts, &package))
+        op.view.InstallSucceeded();
+}
+
+// A component for `am start -n`, quoted for the phone's shell when it holds more than a class
+// name's usual characters ('$' of an inner class). Empty when it holds what no class name holds.
+std::string ComponentArgument(const std::string& packageName, const std::string& activity) {
+    std::string name = activity;
+    if (!name.empty() && name[0] == '.')
+        name = packageName + name;
+    const std::string component = packageName + "/" + name;
+    bool plain = true;
+    for (char c : component) {
+        const bool word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                          c == '_' || c == '/';
+        if (c == '$')
+            plain = false;
+        else if (!word)
+            return std::string();
+    }
+    return plain ? component : "'" + component + "'";
 }
 
 } // namespace
+
+bool InstallResults::AnyTook() const {
+    return std::any_of(rows.begin(), rows.end(), [](const PhoneResult& row) { return row.took; });
+}
+
+std::string ResultsText(const InstallResults& results) {
+    std::string text = "手机\t序列号\t原版本\t现版本\t结果\t原因\r\n";
+    for (const PhoneResult& row : results.rows) {
+        text += row.name + "\t" + row.serial + "\t" + row.before + "\t" + row.after + "\t" + row.result + "\t" +
+                row.reason + "\r\n";
+    }
+    return text;
+}
+
+const PhoneProfile* KnownPhones::Find(const std::string& serial) const {
+    const auto found = phones_.find(serial);
+    return found == phones_.end() ? nullptr : &found->second;
+}
+
+void KnownPhones::Remember(const std::string& serial, const PhoneProfile& profile) {
+    phones_[serial] = profile;
+}
+
+void KnownPhones::KeepOnly(const std::vector<std::string>& listed) {
+    for (auto it = phones_.begin(); it != phones_.end();) {
+        if (std::find(listed.begin(), listed.end(), it->first) == listed.end())
+            it = phones_.erase(it);
+        else
+            ++it;
+    }
+}
 
 std::string StateText(PhoneState state, const std::string& rawState) {
     switch (state) {
@@ -331,22 +415,21 @@ std::string MakeTempApkPath(ISystem& system) {
     return folder + guid + ".apk";
 }
 
-void InstallPackage(const std::string& apkFileName, const std::string& requiredAndroid, PhoneTools& tools,
-                    IPhoneView& view) {
+void InstallPackage(const PackageToInstall& package, PhoneTools& tools, IPhoneView& view) {
     Targets targets;
-    if (!FindTargets(apkFileName, kInstallTexts, tools, view, targets))
+    if (!FindTargets(package.file, kInstallTexts, tools, view, targets))
         return;
 
-    // The path the install goes on with is fixed now: a package chosen meanwhile doesn't change it.
-    const std::string apkPath = apkFileName;
+    // The package the install goes on with is fixed now: a package chosen meanwhile doesn't change it.
+    const PackageToInstall fixed = package;
     TempCopy tempCopy(tools.system);
     Busy busy(view);
 
-    std::string installPath = apkPath;
+    std::string installPath = fixed.file;
     // adb can't take a file name with double-byte characters: it installs a copy with a plain name.
     ISystem& system = tools.system;
     const LeadByteTest isLeadByte = [&system](unsigned char byte) { return system.IsLeadByte(byte); };
-    if (HasDoubleByteChars(ExtractFileName(apkPath, isLeadByte), system)) {
+    if (HasDoubleByteChars(ExtractFileName(fixed.file, isLeadByte), system)) {
         const std::string tempApkPath = MakeTempApkPath(system);
         if (tempApkPath.empty()) {
             view.ShowStatus(kInstallTexts.failed, StatusColor::Red);
@@ -354,15 +437,18 @@ void InstallPackage(const std::string& apkFileName, const std::string& requiredA
             return;
         }
         tempCopy.Own(tempApkPath);
-        system.CopyNewFile(apkPath, tempApkPath);
+        system.CopyNewFile(fixed.file, tempApkPath);
         installPath = tempApkPath;
     }
-    const bool allSucceeded = RunOnPhones(
-        targets, kInstallTexts,
-        [&](const std::string& serial) { return InstallCommandLine(tools.exeFolder, installPath, serial); },
-        requiredAndroid, tools, view);
-    if (allSucceeded)
-        view.InstallSucceeded();
+    Operation op{tools, view, MakeJobs(targets, tools), RunClock()};
+    LearnPhones(op, &fixed, false);
+    if (op.Stopped())
+        return;
+    if (!AskBeforeInstalling(op, fixed))
+        return;
+    InstallOnPhones(
+        op, targets, fixed, [] {},
+        [&](PhoneJob& job) { return InstallCommandLine(tools.exeFolder, installPath, job.serialArg, job.downgrade); });
 }
 
 void UninstallPackage(const std::string& packageName, PhoneTools& tools, IPhoneView& view) {
@@ -372,136 +458,194 @@ void UninstallPackage(const std::string& packageName, PhoneTools& tools, IPhoneV
 
     const std::string name = packageName;
     Busy busy(view);
-    RunOnPhones(
-        targets, kUninstallTexts,
-        [&](const std::string& serial) { return UninstallCommandLine(tools.exeFolder, name, serial); }, std::string(),
-        tools, view);
-    if (!view.IsClosed())
-        view.ShowDriverHint(false);
-}
-
-void InstallSplitPackage(const std::string& packageFile, ISplitPackage& package, const std::string& requiredAndroid,
-                         PhoneTools& tools, IPhoneView& view) {
-    Targets targets;
-    if (!FindTargets(packageFile, kInstallTexts, tools, view, targets))
+    Operation op{tools, view, MakeJobs(targets, tools), RunClock()};
+    LearnPhones(op, nullptr, false);
+    if (op.Stopped())
         return;
-    Busy busy(view);
-    ISystem& system = tools.system;
-    std::vector<PhoneJob> jobs = MakeJobs(targets, system);
-    RunClock clock;
-    const auto stopped = [&] { return view.IsClosed(); };
-
-    // What each phone is: the pieces depend on it.
-    const char* const properties[] = {kPropAbiList, kPropAbi, kPropDensity, kPropLocale, kPropProductLocale, kPropSdk};
-    std::vector<SplitChoice> choices(jobs.size());
     RunStep(
-        jobs,
+        op,
         [&](PhoneJob& job) {
-            std::vector<std::string> commands;
-            for (const char* property : properties)
-                commands.push_back(ShellCommandLine(tools.exeFolder, std::string("getprop ") + property, job.serialArg));
-            return commands;
+            return std::vector<std::string>{UninstallCommandLine(tools.exeFolder, name, job.serialArg)};
         },
         [&](PhoneJob& job, const std::vector<ToolRun>& runs) {
-            if (!runs.front().started) {
-                job.Fail("adb.exe无法启动");
-                return;
-            }
-            PhoneProperties answers;
-            answers.abiList = runs[0].output;
-            answers.abi = runs[1].output;
-            answers.density = runs[2].output;
-            answers.locale = runs[3].output;
-            answers.productLocale = runs[4].output;
-            answers.sdk = runs[5].output;
-            if (GetpropValue(answers.sdk).empty() && GetpropValue(answers.abi).empty() &&
-                GetpropValue(answers.abiList).empty()) {
-                // The phone said nothing about itself: adb's own error says why.
-                job.Fail(ExplainFailure(ReadAdbFailure(AnsiFromUtf8(runs[5].output, system),
-                                                       AnsiFromUtf8(runs[5].errors, system)),
-                                        requiredAndroid));
-                return;
-            }
-            const std::size_t index = static_cast<std::size_t>(&job - jobs.data());
-            choices[index] = ChooseSplits(package.Splits(), package.Standalones(), ReadPhoneTraits(answers));
-            if (choices[index].outcome == ChoiceOutcome::TooOld)
-                job.Fail(kTooOldForSplitsText);
-            else if (choices[index].outcome == ChoiceOutcome::NoMatchingAbi)
-                job.Fail(kNoMatchingAbiText);
+            JudgeOutcome(job, runs.front(), std::string(), tools.system);
         },
-        false, clock, tools, view);
-    if (stopped())
+        StepNote{true, false, std::string()});
+    if (op.Stopped())
+        return;
+    Report(op, targets, kUninstallTexts, nullptr);
+    view.ShowDriverHint(false);
+}
+
+void InstallSplitPackage(const PackageToInstall& package, ISplitPackage& pieces, PhoneTools& tools, IPhoneView& view) {
+    Targets targets;
+    if (!FindTargets(package.file, kInstallTexts, tools, view, targets))
+        return;
+    Busy busy(view);
+    const PackageToInstall fixed = package;
+    ISystem& system = tools.system;
+    Operation op{tools, view, MakeJobs(targets, tools), RunClock()};
+
+    // What each phone is (the pieces depend on it) and what it has.
+    LearnPhones(op, &fixed, true);
+    if (op.Stopped())
+        return;
+    std::vector<SplitChoice> choices(op.jobs.size());
+    for (std::size_t i = 0; i < op.jobs.size(); ++i) {
+        PhoneJob& job = op.jobs[i];
+        if (!job.Going())
+            continue;
+        choices[i] = ChooseSplits(pieces.Splits(), pieces.Standalones(), ReadPhoneTraits(job.profile.properties));
+        if (choices[i].outcome == ChoiceOutcome::TooOld)
+            job.Fail(kTooOldForSplitsText);
+        else if (choices[i].outcome == ChoiceOutcome::NoMatchingAbi)
+            job.Fail(kNoMatchingAbiText);
+    }
+    // Asked before the pieces come out, which takes a while for a large bundle.
+    if (!AskBeforeInstalling(op, fixed))
         return;
 
-    // The pieces out of the bundle, once for all phones; a bundle that can't be installed as it is
-    // stops here, before anything reaches a phone.
-    std::vector<std::vector<std::string>> files(jobs.size());
+    // The pieces out of the bundle, once for all phones, before anything reaches a phone: a bundle
+    // that can't be installed as it is stops here.
     std::vector<ISplitPackage::Obb> obbs;
     try {
-        for (std::size_t i = 0; i < jobs.size(); ++i) {
-            if (jobs[i].Going())
-                files[i] = package.Files(choices[i].names);
-            if (stopped())
+        for (std::size_t i = 0; i < op.jobs.size(); ++i) {
+            if (op.jobs[i].Going())
+                op.jobs[i].files = pieces.Files(choices[i].names);
+            if (op.Stopped())
                 return;
         }
-        if (std::any_of(jobs.begin(), jobs.end(), [](const PhoneJob& job) { return job.Going(); }))
-            obbs = package.ObbFiles();
+        if (AnyGoing(op))
+            obbs = pieces.ObbFiles();
     } catch (const VarnelError& error) {
-        if (stopped())
+        if (op.Stopped())
             return;
         view.ShowStatus(kInstallTexts.failed, StatusColor::Red);
         view.ShowReason(error.what(), error.what());
         return;
     }
-    if (stopped())
+    if (op.Stopped())
         return;
 
-    if (!obbs.empty()) {
-        // The expansion files go where the game looks for them, before the game itself.
-        const std::string folder = "/sdcard/Android/obb/" + package.PackageName();
+    // The expansion files go where the game looks for them, before the game itself, and again
+    // after an uninstall, which takes them away.
+    const auto pushObbs = [&] {
+        if (obbs.empty())
+            return;
+        const std::string folder = "/sdcard/Android/obb/" + pieces.PackageName();
         RunStep(
-            jobs,
+            op,
             [&](PhoneJob& job) {
-                return std::vector<std::string>{ShellCommandLine(tools.exeFolder, "mkdir -p " + folder, job.serialArg)};
+                return job.inRound ? std::vector<std::string>{ShellCommandLine(tools.exeFolder, "mkdir -p " + folder,
+                                                                               job.serialArg)}
+                                   : std::vector<std::string>();
             },
-            [](PhoneJob&, const std::vector<ToolRun>&) {}, false, clock, tools, view);
-        if (stopped())
+            [](PhoneJob&, const std::vector<ToolRun>&) {}, StepNote());
+        if (op.Stopped())
             return;
         RunStep(
-            jobs,
+            op,
             [&](PhoneJob& job) {
                 std::vector<std::string> commands;
-                for (const auto& obb : obbs)
-                    commands.push_back(PushCommandLine(tools.exeFolder, obb.file, "/sdcard/" + obb.phonePath, job.serialArg));
+                for (const auto& obb : obbs) {
+                    if (job.inRound)
+                        commands.push_back(
+                            PushCommandLine(tools.exeFolder, obb.file, "/sdcard/" + obb.phonePath, job.serialArg));
+                }
                 return commands;
             },
             [&](PhoneJob& job, const std::vector<ToolRun>& runs) {
                 for (const ToolRun& run : runs) {
                     if (!run.started || run.output.find("pushed") == std::string::npos) {
-                        const AdbFailure failure =
-                            ReadAdbFailure(AnsiFromUtf8(run.output, system), AnsiFromUtf8(run.errors, system));
-                        job.Fail("数据文件（OBB）没能传到手机上：" + ExplainFailure(failure, requiredAndroid));
+                        job.Fail("数据文件（OBB）没能传到手机上：" + Explain(run, fixed.requiredAndroid, job, system));
                         return;
                     }
                 }
             },
-            false, clock, tools, view);
-        if (stopped())
+            StepNote());
+    };
+    InstallOnPhones(op, targets, fixed, pushObbs, [&](PhoneJob& job) {
+        return job.files.size() == 1
+                   ? InstallCommandLine(tools.exeFolder, job.files.front(), job.serialArg, job.downgrade)
+                   : InstallMultipleCommandLine(tools.exeFolder, job.files, job.serialArg, job.downgrade);
+    });
+}
+
+void OpenInstalledApp(const InstallResults& installed, PhoneTools& tools, IPhoneView& view) {
+    if (installed.packageName.empty() || !installed.AnyTook())
+        return;
+    const InstallResults fixed = installed;
+    view.ShowReason(std::string(), std::string());
+    view.ShowStatus("正在手机上打开应用...", StatusColor::WindowText);
+    Busy busy(view);
+    Operation op{tools, view, {}, RunClock()};
+    for (const PhoneResult& row : fixed.rows) {
+        if (!row.took)
+            continue;
+        PhoneJob job;
+        job.name = row.name;
+        job.serialArg = row.adbSerial;
+        op.jobs.push_back(job);
+    }
+    const std::string component = ComponentArgument(fixed.packageName, fixed.launchableActivity);
+    const std::string monkey = "monkey -p " + fixed.packageName + " -c android.intent.category.LAUNCHER 1";
+    // `am start` names its own failures ("Error type 3") even where its exit code says nothing.
+    bool viaMonkey = component.empty();
+    for (int attempt = 0; attempt < 2 && AnyGoing(op); ++attempt, viaMonkey = true) {
+        const bool last = viaMonkey;
+        RunStep(
+            op,
+            [&](PhoneJob& job) {
+                return std::vector<std::string>{
+                    ShellCommandLine(tools.exeFolder, viaMonkey ? monkey : "am start -n " + component, job.serialArg)};
+            },
+            [&](PhoneJob& job, const std::vector<ToolRun>& runs) {
+                const ToolRun& run = runs.front();
+                const bool opened = viaMonkey ? run.output.find("Events injected: 1") != std::string::npos
+                                              : run.output.find("Starting: Intent") != std::string::npos &&
+                                                    run.output.find("Error") == std::string::npos &&
+                                                    run.errors.find("Error") == std::string::npos;
+                if (opened) {
+                    job.succeeded = true;
+                } else if (last) {
+                    if (!run.started)
+                        job.Fail("adb.exe无法启动");
+                    else if (run.output.find("No activities found") != std::string::npos)
+                        job.Fail("手机上找不到这个应用的启动界面");
+                    else if (run.output.find("monkey aborted") != std::string::npos ||
+                             run.output.find("Error") != std::string::npos)
+                        job.Fail("手机没能打开这个应用");
+                    else
+                        job.Fail(Explain(run, std::string(), job, tools.system));
+                }
+            },
+            StepNote{true, false, std::string()});
+        if (op.Stopped())
             return;
     }
-
-    RunStep(
-        jobs,
-        [&](PhoneJob& job) {
-            const auto& mine = files[static_cast<std::size_t>(&job - jobs.data())];
-            return std::vector<std::string>{mine.size() == 1
-                                                ? InstallCommandLine(tools.exeFolder, mine.front(), job.serialArg)
-                                                : InstallMultipleCommandLine(tools.exeFolder, mine, job.serialArg)};
-        },
-        [&](PhoneJob& job, const std::vector<ToolRun>& runs) { JudgeOutcome(job, runs.front(), requiredAndroid, system); },
-        true, clock, tools, view);
-    if (stopped())
+    std::size_t opened = 0;
+    const PhoneJob* firstFailure = nullptr;
+    std::string details;
+    for (const PhoneJob& job : op.jobs) {
+        opened += job.succeeded ? 1 : 0;
+        if (!job.succeeded && firstFailure == nullptr)
+            firstFailure = &job;
+        details +=
+            job.name + "：" + (job.succeeded ? std::string("已打开") : job.reason) + "\r\n" + job.details + "\r\n";
+    }
+    details += "\r\n" + fixed.details;
+    if (firstFailure == nullptr) {
+        view.ShowStatus("已在手机上打开应用。", StatusColor::WindowText);
+        std::vector<std::string> names;
+        for (const PhoneJob& job : op.jobs)
+            names.push_back(job.name);
+        view.ShowReason("已打开：" + JoinNames(names), details);
         return;
-    if (Report(jobs, targets, kInstallTexts, system, view))
-        view.InstallSucceeded();
+    }
+    view.ShowStatus("应用没能在每台手机上打开。", StatusColor::Red);
+    std::string reason = firstFailure->name + " " + firstFailure->reason;
+    if (op.jobs.size() > 1)
+        reason = Decimal(static_cast<std::int64_t>(opened)) + " 台已打开，" +
+                 Decimal(static_cast<std::int64_t>(op.jobs.size() - opened)) + " 台失败：" + reason;
+    view.ShowReason(reason, details);
 }

@@ -20,13 +20,14 @@ std::string AaptPath(const std::string& exeFolder) { return exeFolder + "adb\\aa
 
 std::string DevicesCommandLine(const std::string& exeFolder) { return ToolPrefix(exeFolder, "adb.exe") + " devices"; }
 
-std::string InstallCommandLine(const std::string& exeFolder, const std::string& apkPath, const std::string& serial) {
-    return AdbPrefix(exeFolder, serial) + " install -r \"" + apkPath + "\"";
+std::string InstallCommandLine(const std::string& exeFolder, const std::string& apkPath, const std::string& serial,
+                               bool downgrade) {
+    return AdbPrefix(exeFolder, serial) + (downgrade ? " install -r -d \"" : " install -r \"") + apkPath + "\"";
 }
 
 std::string InstallMultipleCommandLine(const std::string& exeFolder, const std::vector<std::string>& apkPaths,
-                                       const std::string& serial) {
-    std::string line = AdbPrefix(exeFolder, serial) + " install-multiple -r";
+                                       const std::string& serial, bool downgrade) {
+    std::string line = AdbPrefix(exeFolder, serial) + (downgrade ? " install-multiple -r -d" : " install-multiple -r");
     for (const std::string& path : apkPaths)
         line += " \"" + path + "\"";
     return line;

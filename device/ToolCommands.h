@@ -12,11 +12,12 @@ std::string AdbPath(const std::string& exeFolder);
 std::string AaptPath(const std::string& exeFolder);
 
 std::string DevicesCommandLine(const std::string& exeFolder);
+// `downgrade` adds adb's -d, which asks the phone to take an older version over a newer one.
 std::string InstallCommandLine(const std::string& exeFolder, const std::string& apkPath,
-                               const std::string& serial = std::string());
+                               const std::string& serial = std::string(), bool downgrade = false);
 // The pieces of a split package, installed together.
 std::string InstallMultipleCommandLine(const std::string& exeFolder, const std::vector<std::string>& apkPaths,
-                                       const std::string& serial = std::string());
+                                       const std::string& serial = std::string(), bool downgrade = false);
 // `adb shell <command>`: the command is passed on as it stands.
 std::string ShellCommandLine(const std::string& exeFolder, const std::string& command,
                              const std::string& serial = std::string());

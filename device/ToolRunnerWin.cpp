@@ -85,7 +85,10 @@ std::unique_ptr<Child> Start(ToolRun& run) {
     std::vector<char> mutableCommand(run.commandLine.begin(), run.commandLine.end());
     mutableCommand.push_back('\0');
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, mutableCommand.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS | CREATE_NO_WINDOW,
+    // Without a console at all, rather than with a hidden one: the tools only use the handles they
+    // are given, and a rack of phones starts many of them, each console costing a process of its
+    // own where the system makes one per console (Wine's conhost).
+    if (!CreateProcessA(nullptr, mutableCommand.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS | DETACHED_PROCESS,
                         nullptr, nullptr, &startup, &info))
         return nullptr;
     child->process.Reset(info.hProcess);

@@ -95,6 +95,12 @@ TEST_CASE("Facts the lines don't give stay unset; odd bytes stay as they came") 
     CHECK(facts.permissions == StringList{"android.permission.INTERNET", "android.permission.INTERNET"});
     CHECK(facts.appName == std::optional<std::string>("x"));
     CHECK(facts.iconMembers == std::vector<std::string>{"res\\a.png", ""});
+    CHECK(facts.versionCode == 3);
+    CHECK(facts.launchableActivity.empty());
+    CHECK(ReadPackageFacts({"package: name='a' versionCode='0x1'",
+                            "launchable-activity: name='a.Main'  label='' icon=''", "launchable-activity: name='a.Two'"},
+                           system)
+              .launchableActivity == "a.Main");
 
     const PackageFacts broken = ReadPackageFacts({"application: label='\xE4\xB8' icon='res/a.png'"}, system);
     CHECK(broken.appName == std::optional<std::string>(""));

@@ -12,6 +12,7 @@ const std::string kListing = "List of devices attached\r\nR58M40ABCDE\tdevice\r\
 const std::string kInstalling = "text:正在为手机安装程序，请等待程序安装完成提示...";
 const std::string kUninstalling = "text:正在为手机卸载程序，请等待程序卸载完成提示...";
 const std::string kNoReason = "reason:";
+const std::string kTook = "reason:R58M40ABCDE：已安装";
 
 std::string Lines(std::initializer_list<std::string> events) {
     std::string text;
@@ -38,7 +39,10 @@ struct Scene {
         system.files["C:\\Tools\\adb\\adb.exe"] = 1;
     }
     void Install(const std::string& apk = "D:\\apps\\demo.apk", const std::string& android = "Android 8.0") {
-        InstallPackage(apk, android, phone, view);
+        PackageToInstall package;
+        package.file = apk;
+        package.requiredAndroid = android;
+        InstallPackage(package, phone, view);
     }
     void Uninstall(const std::string& name = "com.example.demo") { UninstallPackage(name, phone, view); }
     // The events after the start of the run (the note cleared, status, hint, busy), which every run
@@ -62,10 +66,10 @@ TEST_CASE("Install on one phone: the outcome by what adb prints, on either strea
     };
     const Case cases[] = {
         {"success", "Performing Streamed Install\r\nSuccess\r\n", "",
-         Lines({"red:程序安装成功！", kNoReason, "countdown", "idle"})},
-        {"Success inside a word", "PartialSuccessful\r\n", "", Lines({"red:程序安装成功！", kNoReason, "countdown", "idle"})},
+         Lines({"red:程序安装成功！", kTook, "countdown", "idle"})},
+        {"Success inside a word", "PartialSuccessful\r\n", "", Lines({"red:程序安装成功！", kTook, "countdown", "idle"})},
         {"old adb writes Success to the error stream", "", "\tpkg: /data/local/tmp/demo.apk\r\nSuccess\r\n",
-         Lines({"red:程序安装成功！", kNoReason, "countdown", "idle"})},
+         Lines({"red:程序安装成功！", kTook, "countdown", "idle"})},
         {"Success on the error stream only counts as the whole line", "", "NoSuccess\r\n",
          Lines({"red:程序安装失败！", "reason:adb回答：NoSuccess", "idle"})},
         {"lower case", "success\r\n", "", Lines({"red:程序安装失败！", "reason:adb回答：success", "idle"})},
@@ -95,10 +99,11 @@ TEST_CASE("Install on one phone: the outcome by what adb prints, on either strea
         CHECK(scene.view.events.size() > 4);
         CHECK(scene.view.events[1] == kInstalling);
         CHECK(scene.Outcome() == c.outcome);
-        REQUIRE(scene.tools.calls.size() == 2);
+        REQUIRE(scene.tools.calls.size() == 3);
         CHECK(scene.tools.calls[0] == kAdb + " devices");
         // With one phone the command line is the plain one: adb picks the only phone.
-        CHECK(scene.tools.calls[1] == kAdb + " install -r \"D:\\apps\\demo.apk\"");
+        CHECK(scene.tools.calls[1] == kAdb + " shell getprop");
+        CHECK(scene.tools.calls[2] == kAdb + " install -r \"D:\\apps\\demo.apk\"");
         CHECK(scene.system.log.empty()); // a plain file name needs no copy
     }
 }
@@ -166,8 +171,10 @@ TEST_CASE("Several phones get the package at once, each by its serial") {
         Scene scene;
         scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tdevice", "C3\tdevice"})).On(" install -r ", "Success\r\n");
         scene.Install();
-        CHECK(scene.Outcome() == Lines({"red:程序安装成功！", kNoReason, "countdown", "idle"}));
-        CHECK(scene.tools.batchSizes == std::vector<std::size_t>{1, 3});
+        CHECK(scene.Outcome() ==
+              Lines({"red:程序安装成功！", "reason:已装到 3 台手机：A1、B2、C3", "countdown", "idle"}));
+        CHECK(scene.tools.batchSizes == std::vector<std::size_t>{1, 3, 3});
+        scene.tools.calls.erase(scene.tools.calls.begin() + 1, scene.tools.calls.begin() + 4); // the getprops
         CHECK(scene.tools.calls == std::vector<std::string>{kAdb + " devices",
                                                             kAdb + " -s A1 install -r \"D:\\apps\\demo.apk\"",
                                                             kAdb + " -s B2 install -r \"D:\\apps\\demo.apk\"",
@@ -182,16 +189,16 @@ TEST_CASE("Several phones get the package at once, each by its serial") {
         CHECK(scene.Outcome() ==
               Lines({"red:程序安装失败！", "reason:2 台成功，1 台失败：B2 手机存储空间不足。请清理手机空间后再试", "idle"}));
         // Everything adb said, phone by phone, is one click away.
-        CHECK(scene.view.details.find("手机 A1：成功") != std::string::npos);
-        CHECK(scene.view.details.find("手机 B2：手机存储空间不足") != std::string::npos);
+        CHECK(scene.view.details.find("A1：成功") != std::string::npos);
+        CHECK(scene.view.details.find("B2：手机存储空间不足") != std::string::npos);
         CHECK(scene.view.details.find("INSTALL_FAILED_INSUFFICIENT_STORAGE") != std::string::npos);
     }
     SUBCASE("a phone that is not ready counts as not served") {
         Scene scene;
         scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tunauthorized"})).On(" install -r ", "Success\r\n");
         scene.Install();
-        CHECK(scene.tools.calls.size() == 2);
-        CHECK(scene.tools.calls[1] == kAdb + " -s A1 install -r \"D:\\apps\\demo.apk\""); // two phones: -s
+        CHECK(scene.tools.calls.size() == 3);
+        CHECK(scene.tools.calls[2] == kAdb + " -s A1 install -r \"D:\\apps\\demo.apk\""); // two phones: -s
         CHECK(scene.Outcome() ==
               Lines({"red:程序安装失败！",
                      "reason:1 台成功，1 台失败：B2 手机尚未允许此电脑调试：请在手机上点“允许”（勾选“始终允许”）后重试。",
@@ -204,7 +211,8 @@ TEST_CASE("Several phones get the package at once, each by its serial") {
         scene.tools.On(" devices", Listing({"my phone\tdevice", "\xE6\x89\x8B\xE6\x9C\xBA\tdevice", "\xD8\xB9\tdevice"}))
             .On(" install -r ", "Success\r\n");
         scene.Install();
-        CHECK(scene.tools.calls == std::vector<std::string>{kAdb + " devices",
+        CHECK(scene.tools.calls == std::vector<std::string>{kAdb + " devices", kAdb + " -s \"my phone\" shell getprop",
+                                                            kAdb + " -s 手机 shell getprop",
                                                             kAdb + " -s \"my phone\" install -r \"D:\\apps\\demo.apk\"",
                                                             kAdb + " -s 手机 install -r \"D:\\apps\\demo.apk\""});
         CHECK(scene.view.events[4] == "red:程序安装失败！");
@@ -215,8 +223,8 @@ TEST_CASE("Several phones get the package at once, each by its serial") {
 TEST_CASE("A long run shows how long it has taken, and with several phones how many are done") {
     Scene scene;
     scene.tools.On(" devices", Listing({"A1\tdevice", "B2\tdevice"}))
-        .OnErrors("-s A1 ", "Success\r\n", "", 2300)
-        .OnErrors("-s B2 ", "Success\r\n", "", 3100);
+        .OnErrors("-s A1 install", "Success\r\n", "", 2300)
+        .OnErrors("-s B2 install", "Success\r\n", "", 3100);
     scene.Install();
     std::vector<std::string> notes;
     for (const auto& e : scene.view.events) {
@@ -226,7 +234,7 @@ TEST_CASE("A long run shows how long it has taken, and with several phones how m
     CHECK(notes == std::vector<std::string>{"reason:已用 2 秒，已完成 0/2 台", "reason:已用 2 秒，已完成 1/2 台",
                                             "reason:已用 3 秒，已完成 1/2 台", "reason:已用 3 秒，已完成 2/2 台"});
     CHECK(scene.view.events[scene.view.events.size() - 4] == "red:程序安装成功！");
-    CHECK(scene.view.events[scene.view.events.size() - 3] == kNoReason); // the note goes at the end
+    CHECK(scene.view.events[scene.view.events.size() - 3] == "reason:已装到 2 台手机：A1、B2"); // the note ends
 
     Scene quick;
     quick.tools.On(" devices", kListing).OnErrors(" install ", "Success\r\n", "", 1900);
@@ -361,10 +369,10 @@ TEST_CASE("Uninstall, with its own texts and colours, on one phone or several") 
         scene.tools.On(" devices", c.listing).On(" uninstall ", c.output);
         scene.Uninstall();
         CHECK(scene.view.Joined() == c.events);
-        if (scene.tools.calls.size() == 2)
-            CHECK(scene.tools.calls[1] == kAdb + " uninstall com.example.demo");
         if (scene.tools.calls.size() == 3)
-            CHECK(scene.tools.calls[2] == kAdb + " -s B2 uninstall com.example.demo");
+            CHECK(scene.tools.calls[2] == kAdb + " uninstall com.example.demo");
+        if (scene.tools.calls.size() == 5)
+            CHECK(scene.tools.calls[4] == kAdb + " -s B2 uninstall com.example.demo");
     }
     Scene none;
     none.Uninstall("");
@@ -381,4 +389,155 @@ TEST_CASE("Temporary paths and the double-byte test") {
     CHECK_FALSE(HasDoubleByteChars("plain.apk", system));
     system.doubleByte = false;
     CHECK_FALSE(HasDoubleByteChars("a\xB0\xB2.apk", system));
+}
+
+namespace {
+
+// A phone that says what it is and what it has of com.example.demo (nothing, when `code` is 0),
+// in one shell command or, once its name is known, the second alone.
+void Plays(ScriptedTools& tools, const std::string& serial, const std::string& brand, const std::string& name,
+           int code = 0, const std::string& signer = "8a7b6c5d") {
+    const std::string copy =
+        code == 0 ? "Unable to find package: com.example.demo\r\n"
+                  : "Packages:\r\n  Package [com.example.demo] (1):\r\n    versionCode=" + std::to_string(code) +
+                        "\r\n    versionName=1." + std::to_string(code - 10) +
+                        ".0\r\n    signatures=PackageSignatures{1 version:2, signatures:[" + signer +
+                        "], past signatures:[]}\r\n";
+    tools.On("-s " + serial + " shell \"getprop", "[ro.product.brand]: [" + brand + "]\r\n[ro.product.marketname]: [" +
+                                                      name + "]\r\nVARNEL:DUMPSYS\r\n" + copy);
+    tools.On("-s " + serial + " shell dumpsys", copy);
+}
+
+PackageToInstall Demo() {
+    PackageToInstall package;
+    package.file = "D:\\apps\\demo.apk";
+    package.packageName = "com.example.demo";
+    package.versionCode = 12;
+    package.versionName = "1.2.0";
+    package.signer = 0x8a7b6c5du;
+    package.launchableActivity = "com.example.demo.Main";
+    return package;
+}
+
+bool Has(const std::vector<std::string>& calls, const std::string& part) {
+    return std::any_of(calls.begin(), calls.end(),
+                       [&](const std::string& c) { return c.find(part) != std::string::npos; });
+}
+
+} // namespace
+
+TEST_CASE("Three phones that each need something different are asked about in one go, then served at once") {
+    Scene scene;
+    scene.tools.On(" devices", Listing({"A\tdevice", "B\tdevice", "C\tdevice"}));
+    Plays(scene.tools, "A", "Redmi", "Redmi Note 12", 11);
+    Plays(scene.tools, "B", "vivo", "vivo X100", 13);
+    Plays(scene.tools, "C", "OPPO", "OPPO Find X6", 12, "1f2e3d4c");
+    scene.tools.On(" uninstall ", "Success\r\n").On(" install ", "Success\r\n");
+    scene.view.answers = {true, true};
+    InstallPackage(Demo(), scene.phone, scene.view);
+    REQUIRE(scene.view.questions.size() == 2);
+    CHECK(scene.view.questions[0].find("vivo X100：1.3.0") != std::string::npos);
+    CHECK(scene.view.questions[0].find("较旧的 1.2.0") != std::string::npos);
+    CHECK(scene.view.questions[1].find("OPPO Find X6（手机上为 1.2.0）") != std::string::npos);
+    CHECK(scene.view.questions[1].find("全部数据") != std::string::npos);
+    // What they are and have, the one uninstall, then every install together.
+    CHECK(scene.tools.batchSizes == std::vector<std::size_t>{1, 3, 1, 3});
+    CHECK(scene.tools.calls[1] ==
+          kAdb + " -s A shell \"getprop; echo VARNEL:DUMPSYS; dumpsys package com.example.demo\"");
+    CHECK(scene.tools.calls[4] == kAdb + " -s C uninstall com.example.demo");
+    CHECK(Has(scene.tools.calls, "-s A install -r \"D:"));
+    CHECK(Has(scene.tools.calls, "-s B install -r -d \"D:"));
+    CHECK(Has(scene.tools.calls, "-s C install -r \"D:"));
+    CHECK(
+        std::count(scene.view.events.begin(), scene.view.events.end(),
+                   "reason:Redmi Note 12 升级（手机上为 1.1.0），vivo X100 降级（手机上为更新的 1.3.0），OPPO Find X6 "
+                   "卸载手机上的版本后安装") == 1);
+    CHECK(ResultsText(scene.view.results) == "手机\t序列号\t原版本\t现版本\t结果\t原因\r\n"
+                                             "Redmi Note 12\tA\t1.1.0\t1.2.0\t成功\t已从 1.1.0 升级到 1.2.0\r\n"
+                                             "vivo X100\tB\t1.3.0\t1.2.0\t成功\t已从 1.3.0 降级到 1.2.0\r\n"
+                                             "OPPO Find X6\tC\t1.2.0\t1.2.0\t成功\t已卸载手机上的旧版并安装 1.2.0\r\n");
+    CHECK(scene.view.events[scene.view.events.size() - 2] == "countdown");
+}
+
+TEST_CASE("A refused downgrade is offered the uninstall; a failed uninstall keeps the copy; a vanished phone says so") {
+    Scene scene;
+    scene.tools.On(" devices", Listing({"B\tdevice", "D\tdevice", "E\tdevice"}));
+    Plays(scene.tools, "B", "vivo", "vivo X100", 13);
+    Plays(scene.tools, "D", "vivo", "vivo X100", 14);
+    Plays(scene.tools, "E", "samsung", "Galaxy S24");
+    scene.tools.OnErrors("-s D uninstall", "Failure [DELETE_FAILED_INTERNAL_ERROR]\r\n", "")
+        .On(" uninstall ", "Success\r\n")
+        .OnErrors("-s E install", "", "adb.exe: device 'E' not found\r\n")
+        .OnErrors(" install -r -d ", "", "adb.exe: failed to install x: Failure [INSTALL_FAILED_VERSION_DOWNGRADE]\r\n")
+        .On(" install -r ", "Success\r\n");
+    scene.view.answers = {true, true};
+    InstallPackage(Demo(), scene.phone, scene.view);
+    REQUIRE(scene.view.questions.size() == 2);
+    // Two alike on a rack are told apart by their serials' ends.
+    CHECK(scene.view.questions[1].find("vivo X100（D）：手机不允许降级安装") != std::string::npos);
+    const auto& rows = scene.view.results.rows;
+    REQUIRE(rows.size() == 3);
+    CHECK(rows[0].reason == "已卸载手机上的旧版并安装 1.2.0");
+    CHECK(rows[1].result == "失败");
+    CHECK(rows[1].after == "1.4.0");
+    CHECK(rows[1].reason == "没能卸载手机上的版本（手机上没有安装此应用，或它无法卸载），它仍留在手机上，没有安装");
+    CHECK(rows[2].reason == "手机已断开连接。请检查USB线后再试");
+    CHECK(scene.view.events[scene.view.events.size() - 2] ==
+          "reason:1 台成功，2 台失败：vivo X100（D） "
+          "没能卸载手机上的版本（手机上没有安装此应用，或它无法卸载），它仍留在手机上，没有安装");
+}
+
+TEST_CASE("A phone that asks on its own screen: the note says to look, a refusal gets its maker's steps") {
+    Scene scene;
+    scene.tools.On(" devices", Listing({"X\tdevice", "V\tdevice"}));
+    Plays(scene.tools, "X", "Xiaomi", "Xiaomi 14");
+    Plays(scene.tools, "V", "vivo", "vivo X100");
+    const std::string refused =
+        "adb.exe: failed to install x: Failure [INSTALL_FAILED_USER_RESTRICTED: Install canceled by user]\r\n";
+    scene.tools.OnErrors("-s X install", "", refused, 1000).OnErrors("-s V install", "", refused, 6000);
+    InstallPackage(Demo(), scene.phone, scene.view);
+    CHECK(std::count(scene.view.events.begin(), scene.view.events.end(),
+                     "reason:请看手机屏幕，如有提示请点“允许”或“继续安装”：vivo X100（已等 5 秒）") == 10);
+    CHECK(scene.view.results.rows[0].reason.find("打开“USB安装”（需插入SIM卡并登录小米账号）") != std::string::npos);
+    CHECK(scene.view.results.rows[1].reason.rfind("vivo手机拒绝了安装", 0) == 0);
+}
+
+TEST_CASE("Opening the app: its activity on each phone that took it, the launcher's entry where that fails") {
+    InstallResults installed;
+    installed.packageName = "com.example.demo";
+    installed.launchableActivity = "com.example.demo.Main$Launcher";
+    installed.rows = {{"Pixel 7", "A", "", "", "", "", true, "A"},
+                      {"vivo X100", "B", "", "", "", "", true, "B"},
+                      {"Galaxy", "C", "", "", "", "", false, "C"}};
+    Scene scene;
+    scene.tools.On("-s A shell am start", "Starting: Intent { cmp=com.example.demo/.Main$Launcher }\r\n")
+        .On("-s B shell am start",
+            "Starting: Intent { cmp=x }\r\nError type 3\r\nError: Activity class {x} does not exist.\r\n")
+        .On("-s B shell monkey", "** No activities found to run, monkey aborted.\r\n");
+    OpenInstalledApp(installed, scene.phone, scene.view);
+    CHECK(scene.tools.calls ==
+          std::vector<std::string>{kAdb + " -s A shell am start -n 'com.example.demo/com.example.demo.Main$Launcher'",
+                                   kAdb + " -s B shell am start -n 'com.example.demo/com.example.demo.Main$Launcher'",
+                                   kAdb +
+                                       " -s B shell monkey -p com.example.demo -c android.intent.category.LAUNCHER 1"});
+    CHECK(scene.view.events[scene.view.events.size() - 2] ==
+          "reason:1 台已打开，1 台失败：vivo X100 手机上找不到这个应用的启动界面");
+}
+
+TEST_CASE("A phone is asked what it is once while it stays attached") {
+    Scene scene;
+    Plays(scene.tools, "A", "Redmi", "Redmi Note 12");
+    Plays(scene.tools, "B", "vivo", "vivo X100");
+    scene.tools.On(" install ", "Success\r\n");
+    const auto getprops = [&](const char* listing) {
+        scene.tools.rules.insert(scene.tools.rules.begin(), ScriptedTools::Rule{" devices", listing, "", true, 0});
+        scene.tools.calls.clear();
+        InstallPackage(Demo(), scene.phone, scene.view);
+        return std::count_if(scene.tools.calls.begin(), scene.tools.calls.end(),
+                             [](const std::string& c) { return c.find("getprop") != std::string::npos; });
+    };
+    CHECK(getprops("List of devices attached\r\nA\tdevice\r\nB\tdevice\r\n") == 2);
+    CHECK(getprops("List of devices attached\r\nA\tdevice\r\nB\tdevice\r\n") == 0);
+    CHECK(getprops("List of devices attached\r\nA\tdevice\r\n") == 0);
+    CHECK(getprops("List of devices attached\r\nA\tdevice\r\nB\tdevice\r\n") == 1); // B came back
 }

@@ -50,15 +50,13 @@ FakeBundle TypicalBundle() {
     return bundle;
 }
 
-// What a phone answers when asked what it is.
+// What a phone answers when asked what it is: its getprop listing.
 void Answers(ScriptedTools& tools, const std::string& serialPart, const char* abis, const char* density,
-           const char* locale, const char* sdk) {
-    tools.On(serialPart + "shell getprop ro.product.cpu.abilist", std::string(abis) + "\r\n")
-        .On(serialPart + "shell getprop ro.product.cpu.abi", std::string(abis).substr(0, std::string(abis).find(',')) + "\r\n")
-        .On(serialPart + "shell getprop ro.sf.lcd_density", std::string(density) + "\r\n")
-        .On(serialPart + "shell getprop persist.sys.locale", std::string(locale) + "\r\n")
-        .On(serialPart + "shell getprop ro.product.locale", std::string(locale) + "\r\n")
-        .On(serialPart + "shell getprop ro.build.version.sdk", std::string(sdk) + "\r\n");
+             const char* locale, const char* sdk) {
+    const std::string abi = std::string(abis).substr(0, std::string(abis).find(','));
+    tools.On(serialPart + "shell getprop", "[ro.product.cpu.abilist]: [" + std::string(abis) + "]\r\n[ro.product.cpu.abi]: [" +
+                                               abi + "]\r\n[ro.sf.lcd_density]: [" + density + "]\r\n[persist.sys.locale]: [" +
+                                               locale + "]\r\n[ro.build.version.sdk]: [" + sdk + "]\r\n");
 }
 
 struct Scene {
@@ -69,7 +67,12 @@ struct Scene {
     FakeBundle bundle = TypicalBundle();
 
     Scene() { system.files["C:\\Tools\\adb\\adb.exe"] = 1; }
-    void Install() { InstallSplitPackage("D:\\apps\\game.xapk", bundle, "Android 5.0", phone, view); }
+    void Install() {
+        PackageToInstall package;
+        package.file = "D:\\apps\\game.xapk";
+        package.requiredAndroid = "Android 5.0";
+        InstallSplitPackage(package, bundle, phone, view);
+    }
     std::vector<std::string> CallsWith(const std::string& part) const {
         std::vector<std::string> found;
         for (const auto& call : tools.calls) {
@@ -107,7 +110,7 @@ TEST_CASE("Each phone gets the pieces that suit it, its expansion files first") 
     CHECK(scene.Status() == "red:程序安装成功！");
     CHECK(scene.view.events[scene.view.events.size() - 2] == "countdown");
     // The steps run phone by phone at once: what they are, the folder, the data, the install.
-    CHECK(scene.tools.batchSizes == std::vector<std::size_t>{1, 12, 2, 2, 2});
+    CHECK(scene.tools.batchSizes == std::vector<std::size_t>{1, 2, 2, 2, 2});
     CHECK(scene.CallsWith(" mkdir ") ==
           std::vector<std::string>{kAdb + " -s A1 shell mkdir -p /sdcard/Android/obb/org.varnel.bundle",
                                    kAdb + " -s B2 shell mkdir -p /sdcard/Android/obb/org.varnel.bundle"});
@@ -159,7 +162,7 @@ TEST_CASE("An old phone gets the standalone APK that suits it, with a plain inst
     CHECK(scene.Status() == "red:程序安装成功！");
     // One phone: adb picks it, as for a plain package.
     CHECK(scene.CallsWith(" install") == std::vector<std::string>{kAdb + " install -r \"C:\\T\\standalone-x86.apk\""});
-    CHECK(scene.CallsWith(" getprop ").front() == kAdb + " shell getprop ro.product.cpu.abilist");
+    CHECK(scene.CallsWith(" getprop").front() == kAdb + " shell getprop");
 }
 
 TEST_CASE("A bundle that can't be installed as it is stops before anything reaches a phone") {

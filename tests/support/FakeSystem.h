@@ -170,12 +170,22 @@ public:
         }
         if (!progress)
             return;
+        // Each run counts as finished once its time has passed, as the window's runner marks them.
+        std::vector<bool> ended(runs.size());
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            ended[i] = runs[i].finished;
+            runs[i].finished = runs[i].finished && durations[i] == 0;
+        }
         for (unsigned t = 100; t <= longest; t += 100) {
             std::size_t done = 0;
-            for (unsigned d : durations)
-                done += d <= t;
+            for (std::size_t i = 0; i < runs.size(); ++i) {
+                runs[i].finished = ended[i] && durations[i] <= t;
+                done += durations[i] <= t;
+            }
             progress(t, done);
         }
+        for (std::size_t i = 0; i < runs.size(); ++i)
+            runs[i].finished = ended[i];
     }
 };
 
@@ -207,6 +217,22 @@ public:
     void SetBusy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
     void InstallSucceeded() override { events.push_back("countdown"); }
     bool IsClosed() override { return closed; }
+    // Questions are answered from `answers` in turn, No once it is used up.
+    std::vector<bool> answers;
+    std::vector<std::string> questions;
+    bool AskDowngrade(const std::string& question) override { return Answer("ask downgrade", question); }
+    bool AskReplace(const std::string& question) override { return Answer("ask replace", question); }
+    InstallResults results; // the last table shown
+    void ShowResults(const InstallResults& shown) override { results = shown; }
+
+    bool Answer(const char* kind, const std::string& question) {
+        events.push_back(kind);
+        questions.push_back(question);
+        const bool yes = !answers.empty() && answers.front();
+        if (!answers.empty())
+            answers.erase(answers.begin());
+        return yes;
+    }
 
     std::string Joined() const {
         std::string text;

@@ -62,10 +62,11 @@ TEST_CASE("Install outcomes by what adb says") {
         CHECK(h->AppCursor() == nullptr);
         CHECK_FALSE(h->IsTimerExitEnabled()); // the box is unticked
         const auto calls = LogLines(program.ToolsFolder() + "fake-adb.log");
-        REQUIRE(calls.size() == (c.installRan ? 2u : 1u));
+        // The listing, what the phone is and has, the install.
+        REQUIRE(calls.size() == (c.installRan ? 3u : 1u));
         CHECK(calls[0] == "\"" + program.ToolsFolder() + "adb.exe\" devices");
         if (c.installRan)
-            CHECK(calls[1] == "\"" + program.ToolsFolder() + "adb.exe\" install -r \"" + SamplePath() + "\"");
+            CHECK(calls[2] == "\"" + program.ToolsFolder() + "adb.exe\" install -r \"" + SamplePath() + "\"");
     }
 }
 
@@ -194,8 +195,8 @@ TEST_CASE("Uninstall mirrors install with its own texts and colours") {
         CHECK_FALSE(h->IsTimerExitEnabled());
         const auto calls = LogLines(program.ToolsFolder() + "fake-adb.log");
         if (!c.hintShown) {
-            REQUIRE(calls.size() == 2);
-            CHECK(calls[1] == "\"" + program.ToolsFolder() + "adb.exe\" uninstall com.quorly.varnel.sample");
+            REQUIRE(calls.size() == 3);
+            CHECK(calls[2] == "\"" + program.ToolsFolder() + "adb.exe\" uninstall com.quorly.varnel.sample");
         }
     }
 }
@@ -213,9 +214,11 @@ void CALLBACK LookWhileBusy(HWND, UINT, UINT_PTR id, DWORD) {
                     g_harness->Text(f.lblHintInfo) == "正在为手机安装程序，请等待程序安装完成提示...";
     }
 }
+std::string g_filesLog;
 void CALLBACK CloseWhileBusy(HWND, UINT, UINT_PTR id, DWORD) {
     TfrmMain& f = **g_harness;
-    if (!IsWindowEnabled(f.btnInstall)) {
+    // Once adb has the copy: the second install the log records.
+    if (!IsWindowEnabled(f.btnInstall) && LogLines(g_filesLog).size() == 2) {
         KillTimer(nullptr, id);
         SendMessageA(f.Handle(), WM_CLOSE, 0, 0);
         g_closed = true;
@@ -244,6 +247,7 @@ TEST_CASE("The busy state while adb installs, and a window closed meanwhile") {
     REQUIRE(CopyFileA(SamplePath().c_str(), chinese.c_str(), FALSE));
     Choose(h, chinese);
     g_closed = false;
+    g_filesLog = program.ToolsFolder() + "fake-adb-files.log";
     SetTimer(nullptr, 0, 30, CloseWhileBusy);
     SendMessageA(h->btnInstall, BM_CLICK, 0, 0);
     CHECK(g_closed);

@@ -133,6 +133,8 @@ struct FormHarness {
     std::vector<std::string> chooserAnswers; // each call takes the next; "" means cancel
     std::vector<std::string> openedAddresses;
     std::vector<std::string> shownDetails;
+    std::vector<bool> answers; // each question takes the next; No once they are used up
+    std::vector<std::string> questions;
     int terminateRequests = 0;
     std::unique_ptr<TfrmMain> form;
 
@@ -164,6 +166,13 @@ private:
         seams.openBrowser = [this](const std::string& address) { openedAddresses.push_back(address); };
         seams.terminateApplication = [this] { ++terminateRequests; };
         seams.showDetails = [this](const std::string& text) { shownDetails.push_back(text); };
+        seams.askYesNo = [this](const std::string& question) {
+            questions.push_back(question);
+            const bool yes = !answers.empty() && answers.front();
+            if (!answers.empty())
+                answers.erase(answers.begin());
+            return yes;
+        };
         form = TfrmMain::Create(GetModuleHandleA(nullptr), seams);
     }
 };

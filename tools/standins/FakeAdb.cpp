@@ -6,15 +6,27 @@
 // A script has one setting per line ('#' starts a comment):
 //   adb <year>       the generation whose forms it prints: 2015, 2016, 2017, 2018, 2022, 2024 (default)
 //   daemon start     the listing first starts adb's daemon (its lines on stdout before 2017)
+//   package <version code>[:<name>] [signer=<hex>]   the package being installed, as phones judge it
 //   phone <serial> <state> [install=<outcome>] [uninstall=<outcome>] [delay=<ms>] [sdk=<n>]
-//         [abi=<a,b>] [density=<dpi>] [locale=<tag>] [model=<name>]
-// A serial or state with blanks is written in double quotes. An outcome is "success", a package
-// manager code (INSTALL_FAILED_INSUFFICIENT_STORAGE, -99, ...), or one of: vanish (the phone is gone:
-// "device not found"), hang (never ends), garbage (random bytes on both streams), huge (20 MB of
-// output), silent (prints nothing), successword, lowercase.
+//         [abi=<a,b>] [density=<dpi>] [locale=<tag>] [brand=<b>] [model=<m>] [name=<marketing name>]
+//         [installed=<code>[:<version name>]] [signer=<hex>] [system=1] [downgrade=granted]
+//         [dumpsys=huge|cut|silent] [open=noactivity|vanish]
+// A word with blanks is written in double quotes. An outcome is "success", a package manager code
+// (INSTALL_FAILED_INSUFFICIENT_STORAGE, -99, ...), or one of: vanish (the phone is gone: "device not
+// found"), hang (never ends), garbage (random bytes on both streams), huge (20 MB of output), silent
+// (prints nothing), successword, lowercase. Without install=, the phone judges as Android does: a
+// copy signed by another signer refuses (UPDATE_INCOMPATIBLE), a newer copy refuses unless -d is
+// given and the phone grants downgrades, anything else succeeds.
+//
+// A phone has the package when the script says installed=, until an uninstall or install changes
+// that; the changes are kept in "fake-adb-state.txt" beside this program. `getprop` alone lists
+// every property, the marketing name under the property its maker uses (by brand); `dumpsys package`
+// prints the layout of the phone's Android generation (sdk=); `am start` and `monkey` open the app.
 //
 // Presets: device, nodevice, empty, unauthorized, fail, successword, lowercase, twophones (one
-// takes the package, one has no space), refuse (one phone, a newer version installed).
+// takes the package, one has no space), refuse (one phone, a newer version installed), phones (two
+// phones with marketing names for the signed sample: one with an older version, one with a copy
+// signed by someone else).
 //
 // Every call is logged in "fake-adb.log" beside this program, the file each install was given (and
 // whether it existed) in "fake-adb-files.log". VARNEL_ADB_DELAY_MS is the time install, uninstall
@@ -22,6 +34,7 @@
 #include "StandinSupport.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -30,20 +43,32 @@ namespace {
 struct FakePhone {
     std::string serial; // in the code page of the command line
     std::string state = "device";
-    std::string install = "success";
+    std::string install; // empty: judged as Android does
     std::string uninstall = "success";
     int delay = -1;
     std::string sdk = "34";
     std::string abi = "arm64-v8a,armeabi-v7a,armeabi";
     std::string density = "480";
     std::string locale = "zh-CN";
-    std::string model = "Pixel_7";
+    std::string brand = "google";
+    std::string model = "Pixel 7";
+    std::string name; // the marketing name, in UTF-8
+    long long installedCode = -1;
+    std::string installedName;
+    std::string signer; // of the copy on the phone; empty: the package's own
+    bool system = false;
+    bool grantsDowngrade = false;
+    std::string dumpsys; // huge, cut, silent
+    std::string open;    // noactivity, vanish
 };
 
 struct Script {
     int year = 2024;
     bool daemonStart = false;
     bool empty = false; // the listing prints nothing at all
+    long long packageCode = -1;
+    std::string packageName; // its version name
+    std::string packageSigner;
     std::vector<FakePhone> phones;
 };
 
@@ -109,6 +134,12 @@ Script ParseScript(const std::string& text) {
             script.daemonStart = true;
         } else if (words[0] == "empty") {
             script.empty = true;
+        } else if (words[0] == "package" && words.size() > 1) {
+            script.packageCode = std::atoll(words[1].c_str());
+            const auto colon = words[1].find(':');
+            script.packageName = colon == std::string::npos ? words[1] : words[1].substr(colon + 1);
+            if (words.size() > 2 && words[2].rfind("signer=", 0) == 0)
+                script.packageSigner = words[2].substr(7);
         } else if (words[0] == "phone" && words.size() > 2) {
             FakePhone phone;
             phone.serial = Utf8ToAnsi(words[1]);
@@ -135,6 +166,24 @@ Script ParseScript(const std::string& text) {
                     phone.locale = value;
                 else if (key == "model")
                     phone.model = value;
+                else if (key == "brand")
+                    phone.brand = value;
+                else if (key == "name")
+                    phone.name = value;
+                else if (key == "installed") {
+                    phone.installedCode = std::atoll(value.c_str());
+                    const auto colon = value.find(':');
+                    phone.installedName = colon == std::string::npos ? value : value.substr(colon + 1);
+                } else if (key == "signer")
+                    phone.signer = value;
+                else if (key == "system")
+                    phone.system = value == "1";
+                else if (key == "downgrade")
+                    phone.grantsDowngrade = value == "granted";
+                else if (key == "dumpsys")
+                    phone.dumpsys = value;
+                else if (key == "open")
+                    phone.open = value;
             }
             script.phones.push_back(phone);
         }
@@ -159,6 +208,12 @@ std::string Preset(const std::string& name) {
         return "phone R58M40ABCDE device\nphone 9A281FFAZ004 device install=INSTALL_FAILED_INSUFFICIENT_STORAGE";
     if (name == "refuse")
         return "phone R58M40ABCDE device install=INSTALL_FAILED_VERSION_DOWNGRADE";
+    if (name == "phones") // tests/signer/test-signer.pem signs build/win/data/sample-signed.apk, version 12
+        return "package 12:1.2.0 signer=94725c2a\n"
+               "phone 9A281FFAZ004 device brand=Redmi model=23013RK75C \"name=Redmi Note 12 Turbo\" installed=11:1.1.0 "
+               "delay=2500\n"
+               "phone R58M40ABCDE device brand=vivo model=V2309A \"name=vivo X100\" installed=12:1.2.0 signer=1f2e3d4c "
+               "delay=2500";
     return "phone R58M40ABCDE device";
 }
 
@@ -176,6 +231,42 @@ Script LoadScript() {
         return ParseScript(Preset(content.substr(0, content.find_first_of("\r\n \t"))));
     }
     return ParseScript(Preset("device"));
+}
+
+// What installs and uninstalls changed, one line each: serial, version code (-1: nothing there),
+// signer and version name; a later line wins.
+const char* const kStateFile = "fake-adb-state.txt";
+
+void ApplyState(Script& script) {
+    std::string content;
+    if (!ReadWholeFile(OwnFolder() + kStateFile, content))
+        return;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        std::size_t end = content.find('\n', start);
+        if (end == std::string::npos)
+            end = content.size();
+        std::string line = content.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const auto tab1 = line.find('\t');
+        const auto tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
+        if (tab2 == std::string::npos)
+            continue;
+        for (FakePhone& phone : script.phones) {
+            if (phone.serial != line.substr(0, tab1))
+                continue;
+            const auto tab3 = line.find('\t', tab2 + 1);
+            phone.installedCode = std::atoll(line.substr(tab1 + 1, tab2 - tab1 - 1).c_str());
+            phone.signer = line.substr(tab2 + 1, tab3 == std::string::npos ? tab3 : tab3 - tab2 - 1);
+            phone.installedName = tab3 == std::string::npos ? "" : line.substr(tab3 + 1);
+        }
+    }
+}
+
+void RecordState(const FakePhone& phone, long long code, const std::string& signer, const std::string& name) {
+    AppendLine(kStateFile, phone.serial + "\t" + std::to_string(code) + "\t" + signer + "\t" + name);
 }
 
 // The prefix of adb's own error lines: "adb.exe: " on Windows since late 2018, "adb: " before.
@@ -280,13 +371,30 @@ int SharedOutcome(const std::string& outcome, const Script& script, const FakePh
     return -1;
 }
 
-int Install(const Script& script, const FakePhone& phone, const std::string& file, bool multiple) {
+// What the phone makes of an install: the script's outcome, else Android's own rules.
+std::string Judge(const Script& script, const FakePhone& phone, bool downgrade) {
+    if (!phone.install.empty())
+        return phone.install;
+    if (phone.installedCode >= 0) {
+        if (!phone.signer.empty() && !script.packageSigner.empty() && phone.signer != script.packageSigner)
+            return "INSTALL_FAILED_UPDATE_INCOMPATIBLE";
+        if (script.packageCode >= 0 && phone.installedCode > script.packageCode &&
+            !(downgrade && phone.grantsDowngrade))
+            return "INSTALL_FAILED_VERSION_DOWNGRADE";
+    }
+    return "success";
+}
+
+int Install(const Script& script, const FakePhone& phone, const std::string& file, bool multiple, bool downgrade) {
     Wait(phone);
-    const int shared = SharedOutcome(phone.install, script, phone);
+    const std::string outcome = Judge(script, phone, downgrade);
+    const int shared = SharedOutcome(outcome, script, phone);
     if (shared >= 0)
         return shared;
-    const bool success = phone.install == "success";
-    const std::string& code = phone.install;
+    const bool success = outcome == "success";
+    if (success)
+        RecordState(phone, script.packageCode < 0 ? 1 : script.packageCode, script.packageSigner, script.packageName);
+    const std::string& code = outcome;
     const std::string detail = Detail(code);
     const std::string bracket = "Failure [" + code + (detail.empty() || script.year < 2017 ? "" : ": " + detail) + "]";
     if (multiple) {
@@ -327,6 +435,7 @@ int Uninstall(const Script& script, const FakePhone& phone) {
     if (shared >= 0)
         return shared;
     if (phone.uninstall == "success") {
+        RecordState(phone, -1, "", "");
         WriteOut("Success\r\n");
         return 0;
     }
@@ -334,6 +443,109 @@ int Uninstall(const Script& script, const FakePhone& phone) {
                                                 : "Failure [" + phone.uninstall + "]") +
              "\r\n");
     return 1;
+}
+
+// Where a maker keeps the marketing name.
+std::string MarketNameProperty(const std::string& brand) {
+    std::string lower;
+    for (char c : brand)
+        lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (lower == "xiaomi" || lower == "redmi" || lower == "poco")
+        return "ro.product.marketname";
+    if (lower == "oppo" || lower == "oneplus" || lower == "realme")
+        return "ro.vendor.oplus.market.name";
+    if (lower == "vivo" || lower == "iqoo")
+        return "ro.vivo.market.name";
+    if (lower == "huawei" || lower == "honor")
+        return "ro.config.marketing_name";
+    return "ro.product.vendor.marketname";
+}
+
+// `getprop` alone: every property, sorted by name as the phone prints them.
+int GetPropListing(const FakePhone& phone) {
+    const int sdk = std::atoi(phone.sdk.c_str());
+    std::vector<std::pair<std::string, std::string>> properties = {
+        {"dalvik.vm.heapsize", "512m"},
+        {"gsm.sim.state", "READY"},
+        {"persist.sys.timezone", "Asia/Shanghai"},
+        {"ro.build.fingerprint", phone.brand + "/" + phone.model + "/release-keys"},
+        {"ro.build.version.release", std::to_string(sdk >= 29 ? sdk - 20 : 9)},
+        {"ro.build.version.sdk", phone.sdk},
+        {"ro.product.brand", phone.brand},
+        {"ro.product.cpu.abi", phone.abi.substr(0, phone.abi.find(','))},
+        {"ro.product.locale", phone.locale},
+        {"ro.product.manufacturer", phone.brand},
+        {"ro.product.model", phone.model},
+        {"ro.sf.lcd_density", phone.density},
+    };
+    if (sdk >= 21) {
+        properties.push_back({"persist.sys.locale", phone.locale});
+        properties.push_back({"ro.product.cpu.abilist", phone.abi});
+    }
+    if (!phone.name.empty())
+        properties.push_back({MarketNameProperty(phone.brand), phone.name});
+    std::sort(properties.begin(), properties.end());
+    std::string listing;
+    for (const auto& property : properties)
+        listing += "[" + property.first + "]: [" + property.second + "]\r\n";
+    WriteOut(listing);
+    return 0;
+}
+
+// `dumpsys package <name>` in the layout of the phone's Android generation.
+int DumpsysPackage(const Script& script, const FakePhone& phone, const std::string& package) {
+    if (phone.dumpsys == "silent")
+        return 0;
+    const int sdk = std::atoi(phone.sdk.c_str());
+    std::string text = "Activity Resolver Table:\r\n  Non-Data Actions:\r\n      android.intent.action.MAIN:\r\n"
+                       "        5d1e2f3 " +
+                       package + "/.MainActivity filter 9a8b7c6\r\n\r\n";
+    if (phone.dumpsys == "huge") {
+        for (int i = 0; i < 120000; ++i)
+            text += "        " + std::to_string(i) + " com.filler.app" + std::to_string(i) + "/.Main filter 1\r\n";
+    }
+    const auto block = [&](long long code, const std::string& name, const std::string& signer, const char* path) {
+        std::string lines = "  Package [" + package + "] (4f5c2a1):\r\n    userId=10234\r\n    codePath=" + path +
+                            "\r\n    versionCode=" + std::to_string(code) +
+                            (sdk >= 28 ? " minSdk=21 targetSdk=33" : " targetSdk=26") + "\r\n";
+        if (phone.dumpsys == "cut")
+            return lines.substr(0, lines.size() - 20);
+        lines += "    versionName=" + name + "\r\n";
+        lines += sdk >= 28 ? "    signatures=PackageSignatures{7c1a7e4 version:2, signatures:[" + signer +
+                                 "], past signatures:[]}\r\n"
+                           : "    signatures=PackageSignatures{41d5f1a8 [41d5f2c0]}\r\n";
+        return lines + "    User 0: ceDataInode=4321 installed=true hidden=false suspended=false stopped=false\r\n";
+    };
+    const std::string signer = phone.signer.empty() ? script.packageSigner : phone.signer;
+    if (phone.installedCode >= 0) {
+        text += "Packages:\r\n" + block(phone.installedCode, phone.installedName, signer, "/data/app/base-1");
+        if (phone.system)
+            text += "\r\nHidden system packages:\r\n" + block(1, "1.0", signer, "/system/app/base");
+    } else if (sdk >= 29) {
+        text = "Unable to find package: " + package + "\r\n";
+    } else {
+        text += "Dexopt state:\r\n\r\n";
+    }
+    WriteOut(text);
+    return 0;
+}
+
+// `am start -n <component>` and `monkey -p <package> ...`.
+int OpenApp(const Script& script, const FakePhone& phone, bool monkey, const std::string& what) {
+    if (phone.open == "vanish")
+        return SharedOutcome("vanish", script, phone);
+    const bool fails = phone.open == "noactivity" || phone.installedCode < 0;
+    if (monkey) {
+        WriteOut(fails ? "** No activities found to run, monkey aborted.\r\n"
+                       : "  bash arg: -p\r\n  bash arg: " + what +
+                             "\r\nEvents injected: 1\r\n"
+                             "## Network stats: elapsed time=18ms (0ms mobile, 0ms wifi, 18ms not connected)\r\n");
+        return 0;
+    }
+    WriteOut("Starting: Intent { cmp=" + what + " }\r\n");
+    if (fails)
+        WriteOut("Error type 3\r\nError: Activity class {" + what + "} does not exist.\r\n");
+    return 0;
 }
 
 int GetProp(const FakePhone& phone, const std::string& property) {
@@ -402,11 +614,38 @@ int RefuseUnready(const Script& script, const FakePhone& phone) {
     return 1;
 }
 
+// One command of `adb shell`: getprop [<property>], dumpsys package, am start, monkey, echo;
+// mkdir -p <folder> answers nothing, as on a phone.
+int Shell(const Script& script, const FakePhone& phone, const std::vector<std::string>& words) {
+    if (words.size() == 1 && words[0] == "getprop")
+        return GetPropListing(phone);
+    if (words.size() >= 2 && words[0] == "getprop")
+        return GetProp(phone, words[1]);
+    if (words.size() >= 3 && words[0] == "dumpsys" && words[1] == "package")
+        return DumpsysPackage(script, phone, words[2]);
+    if (words.size() >= 4 && words[0] == "am" && words[1] == "start") {
+        std::string component = words.back(); // the shell takes its quotes away
+        if (component.size() >= 2 && component.front() == '\'' && component.back() == '\'')
+            component = component.substr(1, component.size() - 2);
+        return OpenApp(script, phone, false, component);
+    }
+    if (words.size() >= 3 && words[0] == "monkey")
+        return OpenApp(script, phone, true, words[2]);
+    if (!words.empty() && words[0] == "echo") {
+        std::string text;
+        for (std::size_t i = 1; i < words.size(); ++i)
+            text += (i > 1 ? " " : "") + words[i];
+        WriteOut(text + "\r\n");
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     LogCommandLine("fake-adb.log");
-    const Script script = LoadScript();
+    Script script = LoadScript();
+    ApplyState(script);
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string serial;
     bool haveSerial = false;
@@ -454,25 +693,36 @@ int main(int argc, char** argv) {
     if (refused >= 0)
         return refused;
 
+    const bool downgrade = std::find(args.begin(), args.end(), "-d") != args.end();
     if (command == "install") {
         // Recorded so tests can see which file the program handed over, and whether it existed.
         const std::string file = args.empty() ? "" : args.back();
         LogFile(file, phone->serial);
-        return Install(script, *phone, file, false);
+        return Install(script, *phone, file, false, downgrade);
     }
     if (command == "install-multiple") {
         for (std::size_t i = 1; i < args.size(); ++i) {
-            if (args[i] != "-r")
+            if (args[i] != "-r" && args[i] != "-d")
                 LogFile(args[i], phone->serial);
         }
-        return Install(script, *phone, "", true);
+        return Install(script, *phone, "", true, downgrade);
     }
     if (command == "uninstall")
         return Uninstall(script, *phone);
     if (command == "push")
         return args.size() >= 3 ? Push(script, *phone, args[1], args[2]) : 1;
-    // shell getprop <property>; shell mkdir -p <folder> answers nothing, as on a phone.
-    if (args.size() >= 3 && args[1] == "getprop")
-        return GetProp(*phone, args[2]);
-    return 0;
+    // The phone's shell gets the arguments joined by blanks, and runs each command of a ';' list.
+    std::string line;
+    for (std::size_t i = 1; i < args.size(); ++i)
+        line += (i > 1 ? " " : "") + args[i];
+    int status = 0;
+    std::size_t start = 0;
+    while (start <= line.size()) {
+        std::size_t end = line.find(';', start);
+        if (end == std::string::npos)
+            end = line.size();
+        status = Shell(script, *phone, Words(line.substr(start, end - start)));
+        start = end + 1;
+    }
+    return status;
 }
