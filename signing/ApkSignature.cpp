@@ -163,8 +163,10 @@ class TApkCheck {
 public:
     TApkCheck(const std::string& path, const std::atomic<bool>& cancel, const TVerifyOptions& options)
         : path_(path), cancel_(cancel), options_(options) {
-        for (int i = 0; i < kSchemeCount; ++i)
+        for (int i = 0; i < kSchemeCount; ++i) {
             report_.schemes[i].scheme = static_cast<TScheme>(i);
+            checked_[i].result.scheme = static_cast<TScheme>(i);
+        }
     }
     TSignatureReport Run();
 

@@ -9,7 +9,6 @@
 namespace {
 
 constexpr size_t kChunkSize = 1 << 20;
-constexpr size_t kPageSize = 4096;
 // A read of 8 chunks: large enough that the system's per-call cost disappears, small enough that a
 // cancel is seen within milliseconds.
 constexpr size_t kPieceSize = 8 * kChunkSize;
@@ -48,73 +47,12 @@ private:
     TMdCtxPtr ctx_;
 };
 
-// A SHA-256 tree over 4 KiB pages of the sections laid end to end (the last page filled with
-// zeros), each level's digests paged and digested again until one page remains; its digest and
-// the length of the data make the result.
-class TVerity {
-public:
-    void Update(const uint8_t* data, size_t size) {
-        total_ += size;
-        if (filled_ > 0) {
-            const size_t n = std::min(size, kPageSize - filled_);
-            std::copy(data, data + n, page_ + filled_);
-            filled_ += n;
-            data += n;
-            size -= n;
-            if (filled_ == kPageSize) {
-                Leaf(page_);
-                filled_ = 0;
-            }
-        }
-        for (; size >= kPageSize; data += kPageSize, size -= kPageSize)
-            Leaf(data);
-        std::copy(data, data + size, page_);
-        filled_ += size;
-    }
-    TBytes Final() {
-        if (filled_ > 0) {
-            std::fill(page_ + filled_, page_ + kPageSize, 0);
-            Leaf(page_);
-        }
-        TBytes level = std::move(leaves_);
-        while (true) {
-            level.resize((level.size() + kPageSize - 1) / kPageSize * kPageSize, 0);
-            if (level.size() <= kPageSize)
-                break;
-            TBytes next;
-            for (size_t i = 0; i < level.size(); i += kPageSize)
-                Append(next, level.data() + i);
-            level = std::move(next);
-        }
-        TBytes root;
-        if (level.empty())
-            level.assign(kPageSize, 0);
-        Append(root, level.data());
-        for (int i = 0; i < 8; ++i)
-            root.push_back(static_cast<uint8_t>(total_ >> (8 * i)));
-        return root;
-    }
-
-private:
-    void Leaf(const uint8_t* page) { Append(leaves_, page); }
-    void Append(TBytes& out, const uint8_t* page) {
-        unsigned char digest[32];
-        if (EVP_Digest(page, kPageSize, digest, nullptr, EVP_sha256(), nullptr) != 1)
-            throw std::runtime_error("digest failed");
-        out.insert(out.end(), digest, digest + sizeof digest);
-    }
-    TBytes leaves_;
-    uint8_t page_[kPageSize];
-    size_t filled_ = 0;
-    uint64_t total_ = 0;
-};
-
 uint64_t Chunks(uint64_t size) {
     return (size + kChunkSize - 1) / kChunkSize;
 }
 
-// Feeds every digest the same bytes: chunked ones a piece of whole chunks (only a section's last
-// chunk may be short), the tree everything in order.
+// Feeds every digest the same bytes, a piece of whole chunks at a time (only a section's last chunk
+// may be short).
 class TDigests {
 public:
     TDigests(const std::set<TContentDigest>& kinds, uint64_t chunkCount) {
@@ -122,29 +60,22 @@ public:
             chunked_.emplace(TContentDigest::ChunkedSha256, TChunked(TDigestKind::Sha256, chunkCount));
         if (kinds.count(TContentDigest::ChunkedSha512))
             chunked_.emplace(TContentDigest::ChunkedSha512, TChunked(TDigestKind::Sha512, chunkCount));
-        if (kinds.count(TContentDigest::VeritySha256))
-            verity_ = std::make_unique<TVerity>();
     }
     void Piece(const uint8_t* data, size_t size) {
         for (auto& [kind, chunked] : chunked_) {
             for (size_t at = 0; at < size; at += kChunkSize)
                 chunked.Chunk(data + at, std::min(kChunkSize, size - at));
         }
-        if (verity_)
-            verity_->Update(data, size);
     }
     std::map<TContentDigest, TBytes> Final() {
         std::map<TContentDigest, TBytes> out;
         for (auto& [kind, chunked] : chunked_)
             out[kind] = chunked.Final();
-        if (verity_)
-            out[TContentDigest::VeritySha256] = verity_->Final();
         return out;
     }
 
 private:
     std::map<TContentDigest, TChunked> chunked_;
-    std::unique_ptr<TVerity> verity_;
 };
 
 } // namespace

@@ -14,7 +14,6 @@ class TFileHandle;
 enum class TContentDigest {
     ChunkedSha256, // 1 MiB chunks, each digested with its length, then the digests digested
     ChunkedSha512,
-    VeritySha256, // the root of a SHA-256 tree over 4 KiB pages, and the length
 };
 
 struct TContentSections {

@@ -9,17 +9,39 @@
 namespace {
 
 constexpr TSignatureAlgorithm kAlgorithms[] = {
-    {0x0101, {TDigestKind::Sha256, TPadding::Pss, EVP_PKEY_RSA}, TContentDigest::ChunkedSha256, "RSA-PSS SHA-256"},
-    {0x0102, {TDigestKind::Sha512, TPadding::Pss, EVP_PKEY_RSA}, TContentDigest::ChunkedSha512, "RSA-PSS SHA-512"},
-    {0x0103, {TDigestKind::Sha256, TPadding::Pkcs1, EVP_PKEY_RSA}, TContentDigest::ChunkedSha256, "RSA SHA-256"},
-    {0x0104, {TDigestKind::Sha512, TPadding::Pkcs1, EVP_PKEY_RSA}, TContentDigest::ChunkedSha512, "RSA SHA-512"},
-    {0x0201, {TDigestKind::Sha256, TPadding::None, EVP_PKEY_EC}, TContentDigest::ChunkedSha256, "ECDSA SHA-256"},
-    {0x0202, {TDigestKind::Sha512, TPadding::None, EVP_PKEY_EC}, TContentDigest::ChunkedSha512, "ECDSA SHA-512"},
-    {0x0301, {TDigestKind::Sha256, TPadding::None, EVP_PKEY_DSA}, TContentDigest::ChunkedSha256, "DSA SHA-256"},
-    // The verity variants sign like their plain twins; their content digest is the page tree's.
-    {0x0421, {TDigestKind::Sha256, TPadding::Pkcs1, EVP_PKEY_RSA}, TContentDigest::VeritySha256, "RSA SHA-256 verity"},
-    {0x0423, {TDigestKind::Sha256, TPadding::None, EVP_PKEY_EC}, TContentDigest::VeritySha256, "ECDSA SHA-256 verity"},
-    {0x0425, {TDigestKind::Sha256, TPadding::None, EVP_PKEY_DSA}, TContentDigest::VeritySha256, "DSA SHA-256 verity"},
+    {0x0101,
+     {TDigestKind::Sha256, TPadding::Pss, EVP_PKEY_RSA},
+     TContentDigest::ChunkedSha256,
+     false,
+     "RSA-PSS SHA-256"},
+    {0x0102,
+     {TDigestKind::Sha512, TPadding::Pss, EVP_PKEY_RSA},
+     TContentDigest::ChunkedSha512,
+     false,
+     "RSA-PSS SHA-512"},
+    {0x0103, {TDigestKind::Sha256, TPadding::Pkcs1, EVP_PKEY_RSA}, TContentDigest::ChunkedSha256, false, "RSA SHA-256"},
+    {0x0104, {TDigestKind::Sha512, TPadding::Pkcs1, EVP_PKEY_RSA}, TContentDigest::ChunkedSha512, false, "RSA SHA-512"},
+    {0x0201, {TDigestKind::Sha256, TPadding::None, EVP_PKEY_EC}, TContentDigest::ChunkedSha256, false, "ECDSA SHA-256"},
+    {0x0202, {TDigestKind::Sha512, TPadding::None, EVP_PKEY_EC}, TContentDigest::ChunkedSha512, false, "ECDSA SHA-512"},
+    {0x0301, {TDigestKind::Sha256, TPadding::None, EVP_PKEY_DSA}, TContentDigest::ChunkedSha256, false, "DSA SHA-256"},
+    // The verity variants sign the signed data like their plain twins; the digest they record is
+    // a page tree's root for the file system, and the contents are checked through the plain
+    // digest recorded beside it.
+    {0x0421,
+     {TDigestKind::Sha256, TPadding::Pkcs1, EVP_PKEY_RSA},
+     TContentDigest::ChunkedSha256,
+     true,
+     "RSA SHA-256 verity"},
+    {0x0423,
+     {TDigestKind::Sha256, TPadding::None, EVP_PKEY_EC},
+     TContentDigest::ChunkedSha256,
+     true,
+     "ECDSA SHA-256 verity"},
+    {0x0425,
+     {TDigestKind::Sha256, TPadding::None, EVP_PKEY_DSA},
+     TContentDigest::ChunkedSha256,
+     true,
+     "DSA SHA-256 verity"},
 };
 
 // "v2 " and the like, in front of a scheme's problems.
@@ -105,10 +127,15 @@ bool CheckSigner(TScheme scheme, const TRawSigner& raw, TCheckedSigner& signer, 
             problem = prefix + "签名与证书不符";
             return false;
         }
-        signer.expected[algorithm->content] = raw.digests[i].value.Copy();
+        if (!algorithm->verity)
+            signer.expected[algorithm->content] = raw.digests[i].value.Copy();
     }
     if (known == 0) {
         problem = prefix + "签名用的算法手机都不认得";
+        return false;
+    }
+    if (signer.expected.empty()) {
+        problem = prefix + "签名没有可核对安装包内容的摘要";
         return false;
     }
 

@@ -15,6 +15,7 @@ struct TSignatureAlgorithm {
     uint32_t id;
     TSignatureMethod method;
     TContentDigest content;
+    bool verity; // its recorded digest is a page tree's root, which the installer leaves to the file system
     const char* name;
 };
 // The algorithms phones know, or null.
