@@ -11,13 +11,16 @@
 #include <openssl/err.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 
 namespace {
 
 constexpr uint32_t kSdkNougat = 24; // Android 7.0: v2
 constexpr uint32_t kSdkPie = 28;    // Android 9: v3
+constexpr uint32_t kSdkR = 30;      // Android 11: packages that target it need v2 or later
 constexpr uint32_t kMinSdkAttribute = 0x0101020c;
+constexpr uint32_t kTargetSdkAttribute = 0x01010270;
 constexpr uint64_t kMaxAndroidManifestSize = 16u << 20;
 constexpr uint32_t kEndRecordSize = 22;
 constexpr size_t kEndRecordOffsetField = 16;
@@ -121,32 +124,38 @@ private:
     std::vector<std::string> names_;
 };
 
-// The minSdkVersion of <uses-sdk> in the binary manifest; 1 when it says none.
-uint32_t ReadMinSdk(const TBytes& manifest) {
+// An SDK level attribute's value: a number, or a preview's code name.
+uint32_t SdkValue(const TXmlTree& tree, long index, uint32_t fallback) {
+    if (index < 0)
+        return fallback;
+    const TResValue value = tree.AttributeValue(static_cast<size_t>(index));
+    if (value.dataType >= ResFormat::kTypeFirstInt && value.dataType <= ResFormat::kTypeLastInt)
+        return std::max<uint32_t>(1, value.data);
+    if (value.dataType == ResFormat::kTypeString) {
+        const std::string* text = tree.AttributeRawString(static_cast<size_t>(index));
+        if (text && !text->empty() && text->find_first_not_of("0123456789") == std::string::npos && text->size() < 6)
+            return std::max<uint32_t>(1, static_cast<uint32_t>(std::stoul(*text)));
+        return kPreviewSdk;
+    }
+    return fallback;
+}
+
+// The minSdkVersion and targetSdkVersion of <uses-sdk> in the binary manifest: 1 when it names no
+// minimum, the minimum when it names no target.
+void ReadSdkLevels(const TBytes& manifest, uint32_t& minSdk, uint32_t& targetSdk) {
+    minSdk = targetSdk = 1;
     TXmlTree tree;
     if (!tree.Load(TByteSpan(manifest.data(), manifest.size())))
-        return 1;
+        return;
     for (TXmlTree::TEvent event = tree.Next();
          event != TXmlTree::TEvent::EndDocument && event != TXmlTree::TEvent::BadDocument; event = tree.Next()) {
         const std::string* name = event == TXmlTree::TEvent::StartTag ? tree.ElementName() : nullptr;
         if (!name || *name != "uses-sdk")
             continue;
-        const long index = tree.FindAttribute(kMinSdkAttribute);
-        if (index < 0)
-            return 1;
-        const TResValue value = tree.AttributeValue(static_cast<size_t>(index));
-        if (value.dataType >= ResFormat::kTypeFirstInt && value.dataType <= ResFormat::kTypeLastInt)
-            return std::max<uint32_t>(1, value.data);
-        if (value.dataType == ResFormat::kTypeString) {
-            const std::string* text = tree.AttributeRawString(static_cast<size_t>(index));
-            if (text && !text->empty() && text->find_first_not_of("0123456789") == std::string::npos &&
-                text->size() < 6)
-                return std::max<uint32_t>(1, static_cast<uint32_t>(std::stoul(*text)));
-            return kPreviewSdk;
-        }
-        return 1;
+        minSdk = SdkValue(tree, tree.FindAttribute(kMinSdkAttribute), 1);
+        targetSdk = SdkValue(tree, tree.FindAttribute(kTargetSdkAttribute), minSdk);
+        return;
     }
-    return 1;
 }
 
 bool ReadAt(TFileHandle& file, uint64_t offset, size_t size, TBytes& bytes) {
@@ -185,6 +194,7 @@ private:
     TBytes block_;
     TCheckedScheme checked_[kSchemeCount];
     std::vector<int> laterSchemes_;
+    uint32_t targetSdk_ = 1;
 };
 
 bool TApkCheck::ReadBlock(TFileHandle& file, uint64_t directoryOffset) {
@@ -264,6 +274,9 @@ void TApkCheck::CheckAgainstEachOther() {
         if (verified(v3) && rotationMinSdk != lowest)
             Broken("v3.1 签名和 v3 签名对不上（换用新密钥的 Android 版本不一致）");
     }
+    if (targetSdk_ >= kSdkR && Present(v1) && !verified(v2) && !verified(v3) && !verified(v31))
+        Broken("它的 targetSdkVersion 是 " + std::to_string(targetSdk_) +
+               "，却只有 v1 签名：Android 11 以上的手机要求这样的安装包有 v2 或更新的签名");
     if (verified(v1) && !verified(v2) && !verified(v3)) {
         // Signed with newer schemes that are gone now: someone took them away.
         for (int id : laterSchemes_) {
@@ -372,14 +385,12 @@ TSignatureReport TApkCheck::Run() {
     ReadBlock(file, directoryOffset);
 
     // The package's own minSdkVersion, unless the caller judges for another level.
-    report_.minSdk = options_.minSdk;
-    if (report_.minSdk == 0) {
-        TBytes manifest;
-        const long at = members.Find("AndroidManifest.xml");
-        report_.minSdk = at >= 0 && members.Read(static_cast<size_t>(at), kMaxAndroidManifestSize, manifest)
-                             ? ReadMinSdk(manifest)
-                             : 1;
-    }
+    TBytes manifest;
+    const long at = members.Find("AndroidManifest.xml");
+    if (at >= 0 && members.Read(static_cast<size_t>(at), kMaxAndroidManifestSize, manifest))
+        ReadSdkLevels(manifest, report_.minSdk, targetSdk_);
+    if (options_.minSdk != 0)
+        report_.minSdk = options_.minSdk;
 
     // Which schemes the phones this package supports read: Android 9 and later v3 (and v3.1) when
     // present; 7.0 and later v2 when present, unless every such phone reads v3; the rest v1.

@@ -71,6 +71,7 @@ const TCase kCases[] = {
     {"v2-certificate", TSignatureVerdict::Broken, "v2 签名"},
     {"cd-offset-moved", TSignatureVerdict::Broken, "目录"},
     {"v2-stripped", TSignatureVerdict::Broken, "v2 签名被去掉了"},
+    {"v1-target30", TSignatureVerdict::Broken, "Android 11 以上的手机要求"},
 };
 
 } // namespace

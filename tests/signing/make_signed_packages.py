@@ -64,15 +64,15 @@ subprocess.run(["zip", "-q", "-9", base, "classes.dex"] + named, cwd=work, check
 subprocess.run(["zip", "-q", "-0", base, "assets/data.bin"], cwd=work, check=True)
 
 
-def bare(min_sdk):
-    """A package of nothing but a manifest of this minSdkVersion, and the classes.dex."""
-    folder = os.path.join(work, "bare%d" % min_sdk)
+def bare(min_sdk, target_sdk=29):
+    """A package of nothing but a manifest of these SDK levels, and the classes.dex."""
+    folder = os.path.join(work, "bare%d-%d" % (min_sdk, target_sdk))
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, "AndroidManifest.xml"), "w") as f:
         f.write('<manifest xmlns:android="http://schemas.android.com/apk/res/android" '
                 'package="org.varnel.bare%d"><uses-sdk android:minSdkVersion="%d" '
-                'android:targetSdkVersion="29"/><application/></manifest>\n' % (min_sdk, min_sdk))
-    apk = os.path.join(work, "bare%d.apk" % min_sdk)
+                'android:targetSdkVersion="%d"/><application/></manifest>\n' % (min_sdk, min_sdk, target_sdk))
+    apk = os.path.join(work, "bare%d-%d.apk" % (min_sdk, target_sdk))
     run(aapt, "package", "-f", "-M", os.path.join(folder, "AndroidManifest.xml"), "-I", framework, "-F", apk)
     subprocess.run(["zip", "-q", apk, "classes.dex"], cwd=work, check=True)
     return apk
@@ -109,6 +109,7 @@ sign("rotated", base, "v1v2v3", keys["rsa"] + ["--next-signer"] + keys["new"], "
 sign("v2-min24", bare(24), "v2", keys["rsa"])
 sign("v3-min28", bare(28), "v3", keys["rsa"])
 sign("v3-min21", base, "v3", keys["rsa"])
+sign("v1-target30", bare(21, 30), "v1", keys["rsa"])
 shutil.copy(base, os.path.join(out, "unsigned.apk"))
 
 
@@ -140,6 +141,9 @@ def rewritten(name, source, drop=(), replace=None, add=None):
         for info in old.infolist():
             if info.filename in drop:
                 continue
+            if not info.flag_bits & 0x800:
+                # zipfile read the UTF-8 name as code page 437; the copy keeps its bytes.
+                info.filename = info.filename.encode("cp437").decode("utf-8")
             data = old.read(info)
             if replace and info.filename in replace:
                 data = replace[info.filename](data)
