@@ -3,7 +3,10 @@
 // package in place of its own block; the verdict must be Broken with a reason, quickly.
 #include "SignedPackages.h"
 
+#include "signing/ContentDigest.h"
 #include "signing/SigningBlock.h"
+
+#include <openssl/pkcs12.h>
 
 #include <doctest/doctest.h>
 
@@ -177,5 +180,109 @@ TEST_CASE("hostile signing blocks are Broken with a reason, in bounded time") {
         }
         CHECK(report.verdict == TSignatureVerdict::Broken);
         CHECK_MESSAGE(HasProblem(report, test.problem), SignatureSummary(report));
+    }
+}
+
+namespace {
+
+// A key and certificate from one of the keystores keytool made for the test packages.
+struct TKey {
+    std::unique_ptr<EVP_PKEY, TOpenSslFree> key;
+    TBytes certificate, publicKey;
+};
+TKey LoadKey(const char* name) {
+    TKey loaded;
+    std::FILE* f = std::fopen(TestPath(std::string(VARNEL_SIGNING_PACKAGES) + "/work/" + name + ".jks").c_str(), "rb");
+    REQUIRE(f);
+    std::unique_ptr<PKCS12, decltype(&PKCS12_free)> store(d2i_PKCS12_fp(f, nullptr), PKCS12_free);
+    std::fclose(f);
+    EVP_PKEY* key = nullptr;
+    X509* certificate = nullptr;
+    REQUIRE((store && PKCS12_parse(store.get(), "varnel", &key, &certificate, nullptr) == 1));
+    loaded.key.reset(key);
+    TX509Ptr owned(certificate);
+    loaded.certificate = EncodeCertificate(certificate);
+    loaded.publicKey = EncodePublicKey(X509_get0_pubkey(certificate));
+    return loaded;
+}
+TBytes Sign(const TKey& key, const TBytes& data) {
+    TMdCtxPtr ctx(EVP_MD_CTX_new());
+    size_t length = 0;
+    REQUIRE(EVP_DigestSignInit(ctx.get(), nullptr, EVP_sha256(), nullptr, key.key.get()) == 1);
+    REQUIRE(EVP_DigestSign(ctx.get(), nullptr, &length, data.data(), data.size()) == 1);
+    TBytes signature(length);
+    REQUIRE(EVP_DigestSign(ctx.get(), signature.data(), &length, data.data(), data.size()) == 1);
+    signature.resize(length);
+    return signature;
+}
+// A v3 or v3.1 signer over the given content digest, signed with RSA PKCS#1 SHA-256.
+TBytes V3Signer(const TKey& key, const TBytes& digest, uint32_t minSdk, uint32_t maxSdk,
+                const std::vector<TBytes>& attributes) {
+    const TBytes signedData = Cat({Sequence({IdValue(0x0103, digest)}), Sequence({key.certificate}), Le(minSdk, 4),
+                                   Le(maxSdk, 4), Sequence(attributes)});
+    return Cat({Prefixed(signedData), Le(minSdk, 4), Le(maxSdk, 4), Sequence({IdValue(0x0103, Sign(key, signedData))}),
+                Prefixed(key.publicKey)});
+}
+
+} // namespace
+
+// apksigner 31 makes no v3.1 blocks: this one is made here with apksigner's keys, the history of
+// keys apksigner wrote into the rotated package, and the digest of the package it goes into.
+TEST_CASE("a v3.1 block hands the newest key to Android 13 while v3 keeps the old one") {
+    const TParts parts = ReadParts();
+    const TKey oldKey = LoadKey("rsa");
+    const TKey newKey = LoadKey("new");
+    TBytes rotated;
+    {
+        std::FILE* f = std::fopen(SignedPackage("rotated").c_str(), "rb");
+        REQUIRE(f);
+        for (int c; (c = std::fgetc(f)) != EOF;)
+            rotated.push_back(static_cast<uint8_t>(c));
+        std::fclose(f);
+    }
+    std::vector<TRawSigner> signers;
+    std::vector<TBlockPair> pairs;
+    std::string problem;
+    size_t end = rotated.size() - 22;
+    while (rotated[end] != 'P' || rotated[end + 1] != 'K' || rotated[end + 2] != 5)
+        --end;
+    const uint32_t directory = rotated[end + 16] | rotated[end + 17] << 8 | rotated[end + 18] << 16;
+    const TBlockFooter footer = ReadBlockFooter(TByteView(rotated.data() + directory - 24, 24), directory);
+    REQUIRE(ParseSigningBlock(TByteView(rotated.data() + footer.blockOffset, footer.blockSize), pairs, problem));
+    auto v3 =
+        std::find_if(pairs.begin(), pairs.end(), [](const TBlockPair& p) { return p.id == SigningBlockIds::kV3; });
+    REQUIRE((v3 != pairs.end() && ParseSigners(v3->value, true, signers, problem)));
+    TBytes lineage;
+    for (const TIdValue& attribute : signers.at(0).attributes) {
+        if (attribute.id == SignerAttributeIds::kProofOfRotation)
+            lineage = Cat({Le(attribute.id, 4), attribute.value.Copy()});
+    }
+    REQUIRE(!lineage.empty());
+
+    TBytes endRecord(parts.directoryAndEnd.begin() + static_cast<long>(parts.endAt), parts.directoryAndEnd.end());
+    const TBytes offset = Le(parts.entries.size(), 4);
+    std::copy(offset.begin(), offset.end(), endRecord.begin() + 16);
+    const TBytes digest =
+        ContentDigestsOfBytes(parts.entries, TByteView(parts.directoryAndEnd.data(), static_cast<size_t>(parts.endAt)),
+                              endRecord, {TContentDigest::ChunkedSha256})[TContentDigest::ChunkedSha256];
+
+    for (uint32_t rotationMinSdk : {33u, 34u}) {
+        CAPTURE(rotationMinSdk);
+        const TBytes block =
+            Block({{SigningBlockIds::kV3,
+                    Sequence({V3Signer(oldKey, digest, 28, 32,
+                                       {Cat({Le(SignerAttributeIds::kRotationMinSdk, 4), Le(rotationMinSdk, 4)})})})},
+                   {SigningBlockIds::kV31, Sequence({V3Signer(newKey, digest, 33, 0x7fffffff, {lineage})})}});
+        const TSignatureReport report = Verify(WritePackage(parts, block, "v31"), 28);
+        if (rotationMinSdk == 34) {
+            CHECK(HasProblem(report, "v3.1 签名和 v3 签名对不上"));
+            continue;
+        }
+        CHECK_MESSAGE(report.verdict == TSignatureVerdict::Intact, SignatureSummary(report));
+        CHECK(report.SchemesText() == "v3+v3.1");
+        REQUIRE(report.signers.size() == 1);
+        CHECK(report.signers[0].certificate.commonName == "Varnel Next");
+        CHECK(report.signers[0].lineage.front().commonName == "Varnel Test");
+        CHECK(report.Scheme(TScheme::V3).signers.at(0).certificate.commonName == "Varnel Test");
     }
 }
