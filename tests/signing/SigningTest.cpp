@@ -4,6 +4,9 @@
 
 #include <doctest/doctest.h>
 
+#include <thread>
+#include <vector>
+
 namespace {
 
 struct TOracle {
@@ -195,7 +198,17 @@ TEST_CASE("a bundle is intact only when every piece is, all by one signer") {
     }
 }
 
-TEST_CASE("a cancel set before or during the reading stops it") {
+TEST_CASE("verification runs on worker threads side by side, and a cancel stops it") {
+    const char* const kNames[] = {"v1", "rotated", "stored-byte", "two-signers"};
+    std::vector<TSignatureReport> together(std::size(kNames));
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < std::size(kNames); ++i)
+        threads.emplace_back([&, i] { together[i] = Verify(SignedPackage(kNames[i])); });
+    for (std::thread& thread : threads)
+        thread.join();
+    for (size_t i = 0; i < std::size(kNames); ++i)
+        CHECK(SignatureSummary(together[i]) == SignatureSummary(Verify(SignedPackage(kNames[i]))));
+
     std::atomic<bool> cancel{true};
     CHECK(VerifyApkSignature(SignedPackage("v1v2v3"), cancel).verdict == TSignatureVerdict::Cancelled);
     CHECK(VerifyApkSignature(SignedPackage("v1"), cancel).verdict == TSignatureVerdict::Cancelled);
