@@ -103,14 +103,22 @@ varnel_debian_library(VARNEL_WEBP SOURCE libwebp DEV libwebp-dev OPTIONS
 varnel_debian_library(VARNEL_FREETYPE SOURCE freetype DEV libfreetype-dev OPTIONS
     -DFT_REQUIRE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON)
 
+# Imported archives, each naming what it calls into, so that the linker sees every archive after
+# the ones that need it, whatever else names zlib earlier on the line.
+function(varnel_imported_archive name path)
+    add_library(${name} STATIC IMPORTED GLOBAL)
+    set_target_properties(${name} PROPERTIES IMPORTED_LOCATION ${path} INTERFACE_LINK_LIBRARIES "${ARGN}")
+endfunction()
+varnel_imported_archive(varnel_webp_decoder ${VARNEL_WEBP_PREFIX}/lib/libwebp.a)
+varnel_imported_archive(varnel_webp_demux ${VARNEL_WEBP_PREFIX}/lib/libwebpdemux.a varnel_webp_decoder)
+varnel_imported_archive(varnel_freetype_archive ${VARNEL_FREETYPE_PREFIX}/lib/libfreetype.a ZLIB::ZLIB)
+
 add_library(varnel_webp INTERFACE)
 target_include_directories(varnel_webp SYSTEM INTERFACE ${VARNEL_WEBP_PREFIX}/include)
-# The demuxer calls into the decoder, so it comes first.
-target_link_libraries(varnel_webp INTERFACE ${VARNEL_WEBP_PREFIX}/lib/libwebpdemux.a
-                                            ${VARNEL_WEBP_PREFIX}/lib/libwebp.a)
+target_link_libraries(varnel_webp INTERFACE varnel_webp_demux)
 add_library(varnel_freetype INTERFACE)
 target_include_directories(varnel_freetype SYSTEM INTERFACE ${VARNEL_FREETYPE_PREFIX}/include/freetype2)
-target_link_libraries(varnel_freetype INTERFACE ${VARNEL_FREETYPE_PREFIX}/lib/libfreetype.a ZLIB::ZLIB)
+target_link_libraries(varnel_freetype INTERFACE varnel_freetype_archive)
 
 # OpenSSL builds with its own Perl Configure and make rather than CMake. Only libcrypto.a is made
 # (the SSL library, the command-line program and the tests are never built; OpenSSL 3.0 has no
@@ -173,12 +181,13 @@ function(varnel_debian_openssl)
 endfunction()
 varnel_debian_openssl()
 
-add_library(varnel_crypto INTERFACE)
-target_include_directories(varnel_crypto SYSTEM INTERFACE ${VARNEL_OPENSSL_PREFIX}/include)
 # The system libraries libcrypto calls: the random source (bcrypt, advapi32), the certificate store
 # and the console it never uses but links (crypt32, user32), and Winsock for its address helpers.
-target_link_libraries(varnel_crypto INTERFACE ${VARNEL_OPENSSL_PREFIX}/lib/libcrypto.a ws2_32 crypt32 bcrypt advapi32
-                                              user32)
+varnel_imported_archive(varnel_crypto_archive ${VARNEL_OPENSSL_PREFIX}/lib/libcrypto.a ws2_32 crypt32 bcrypt
+                        advapi32 user32)
+add_library(varnel_crypto INTERFACE)
+target_include_directories(varnel_crypto SYSTEM INTERFACE ${VARNEL_OPENSSL_PREFIX}/include)
+target_link_libraries(varnel_crypto INTERFACE varnel_crypto_archive)
 
 message(STATUS "Windows builds of libwebp ${VARNEL_WEBP_VERSION}, FreeType ${VARNEL_FREETYPE_VERSION} and OpenSSL "
                "${VARNEL_OPENSSL_VERSION} in ${VARNEL_THIRD_PARTY_DIR}")
