@@ -73,12 +73,12 @@ std::string CurveName(EVP_PKEY* key) {
 TCertificateFacts ReadCertificateFacts(X509* certificate, const TToAnsi& toAnsi) {
     TCertificateFacts facts;
     X509_NAME* subject = X509_get_subject_name(certificate);
-    X509_NAME* issuer = X509_get_issuer_name(certificate);
+    X509_NAME* authority = X509_get_issuer_name(certificate);
     const std::string commonName = subject ? NameEntry(subject, NID_commonName) : std::string();
     facts.commonName = FromUtf8(commonName, toAnsi);
     facts.organization = subject ? FromUtf8(NameEntry(subject, NID_organizationName), toAnsi) : std::string();
     facts.subject = subject ? FromUtf8(NameLine(subject), toAnsi) : std::string();
-    facts.issuer = issuer ? FromUtf8(NameLine(issuer), toAnsi) : std::string();
+    facts.authority = authority ? FromUtf8(NameLine(authority), toAnsi) : std::string();
     facts.notBefore = TimeText(X509_get0_notBefore(certificate));
     facts.notAfter = TimeText(X509_get0_notAfter(certificate));
     // The SDK makes every debug build's key with this name.

@@ -80,11 +80,17 @@ bool TJarCheck::ReadSigner(size_t blockIndex, size_t sfIndex, const TManifest& m
         Problem("签名文件 " + Shown(blockName) + " 已损坏");
         return false;
     }
-    TBioPtr content(
+    TBioPtr bytes(
         BIO_new_mem_buf(signer.signatureFileBytes.data(), static_cast<int>(signer.signatureFileBytes.size())));
+    // Handed over behind a pass-through filter: given a memory BIO itself, PKCS7_verify copies it into
+    // one of its own, which it loses when the block names a digest it can't set up.
+    TBioPtr content(BIO_new(BIO_f_null()));
+    if (content && bytes)
+        BIO_push(content.get(), bytes.get());
     // Phones trust the certificate the package carries as it is: no chain to any authority.
     const int flags = PKCS7_NOVERIFY | PKCS7_BINARY | PKCS7_NOCHAIN;
-    const bool verified = content && PKCS7_verify(pkcs7.get(), nullptr, nullptr, content.get(), nullptr, flags) == 1;
+    const bool verified =
+        content && bytes && PKCS7_verify(pkcs7.get(), nullptr, nullptr, content.get(), nullptr, flags) == 1;
     ERR_clear_error();
     if (STACK_OF(X509)* certificates = PKCS7_get0_signers(pkcs7.get(), nullptr, 0)) {
         for (int i = 0; i < sk_X509_num(certificates); ++i) {

@@ -18,8 +18,8 @@ struct TCertificateFacts {
     std::string commonName;   // CN, or empty
     std::string organization; // O, or empty
     std::string subject;      // "CN=..., OU=..., O=..., C=..." as a certificate viewer shows it
-    std::string issuer;
-    std::string notBefore; // "2024-05-01 08:00:00 UTC"
+    std::string authority;    // who signed the certificate, in the same form
+    std::string notBefore;    // "2024-05-01 08:00:00 UTC"
     std::string notAfter;
     std::string keyType; // "RSA", "EC", "DSA" or OpenSSL's name for another
     int keyBits = 0;

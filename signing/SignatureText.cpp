@@ -87,7 +87,7 @@ std::string SchemeState(const TSchemeResult& scheme) {
 std::string CertificateBlock(const TCertificateFacts& certificate, const std::string& indent) {
     std::string text;
     text += indent + "主题：" + certificate.subject + "\n";
-    text += indent + "颁发者：" + certificate.issuer + "\n";
+    text += indent + "颁发者：" + certificate.authority + "\n";
     text += indent + "有效期：" + certificate.notBefore + " 至 " + certificate.notAfter + "\n";
     text += indent + "密钥：" + KeyText(certificate) + "\n";
     text += indent + "SHA-256：" + certificate.sha256 + "\n";

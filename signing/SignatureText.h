@@ -9,7 +9,7 @@
 //   summary  the verdict in a few lines: "签名有效" with the schemes, each signer's CN/O and whole
 //            SHA-256, key rotation, a debug certificate, the phones that refuse it; "签名无效"
 //            with every problem; "未签名"; both of the latter saying that phones will refuse it;
-//   details  every certificate (subject, issuer, validity, key, SHA-256, SHA-1, MD5) and each
+//   details  every certificate (subject, its signer, validity, key, SHA-256, SHA-1, MD5) and each
 //            scheme's result.
 constexpr size_t kSignatureLabelMax = 80;
 
