@@ -43,6 +43,10 @@ struct FormSeams {
     // Puts a question about the phones, answered Yes (true) or No. Default: a Yes/No box whose
     // default button is No.
     std::function<bool(const std::string& question)> askYesNo;
+    // Checks the signatures of each package shown, on a thread of its own. Tests that are about
+    // something else turn it off, so that their packages' permission boxes and installs are as
+    // they were.
+    bool checkSignatures = true;
 };
 
 // A text colour: either a system colour (COLOR_WINDOWTEXT...) or a fixed RGB value.
@@ -127,6 +131,19 @@ public:
     HWND ResultsWindow() const { return resultsWindow_; }
     // The bundle on show (.apks, .xapk, .apkm), or none.
     const OpenedBundle* Bundle() const { return bundle_.get(); }
+
+    // ---- The package's signatures ----
+    // Checked after the facts show, on a worker thread; the verdict is the permission box's first
+    // block, and a click on that block shows every certificate.
+    enum class SignatureState { None, Checking, Done };
+    SignatureState GetSignatureState() const { return signatureState_; }
+    const std::string& SignatureSummaryText() const { return signatureSummary_; }
+    const std::string& SignatureDetailsText() const { return signatureDetails_; }
+    // True when the verdict is that phones will refuse the package (damaged, altered, unsigned).
+    bool SignatureRefused() const { return signatureState_ == SignatureState::Done && signatureRefused_; }
+    void SignatureBlockClick();
+    // Dispatches messages until the check of the package on show has ended.
+    void AwaitSignatureCheck();
 
     // ---- Phone operations ----
     void btnInstallClick();
@@ -230,6 +247,7 @@ private:
     struct ControlLook;
     struct LayoutRow;
     class PhoneView;
+    struct SignatureWork;
     enum class FontKind { Default, Link, Status };
 
     // Every control of the window, in creation order, placed in pixels at 96 DPI.
@@ -271,6 +289,17 @@ private:
     void ShowResultsTable();
     // The package on show as an install needs it.
     PackageToInstall PackageOnShow() const;
+    // The signature check of the package on show: started once its facts show, stopped (and its
+    // thread ended) when another package is chosen or the window closes.
+    void StartSignatureCheck();
+    void StopSignatureCheck();
+    void SignatureCheckEnded(WPARAM generation);
+    // The permission box's first block while a check runs or once it has ended.
+    void WriteSignatureBlock();
+    // Asks before an install of a package whose signatures phones will refuse; false: don't install.
+    bool ConfirmInstallOfRefusedPackage();
+    static LRESULT CALLBACK PermissionSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                                   DWORD_PTR data);
     // Puts the status line to its "ready to install" text, unless the last inspection found no
     // tool to read the package with, which the status line keeps saying.
     void ShowReadyStatus();
@@ -321,6 +350,13 @@ private:
     std::shared_ptr<OpenedBundle> bundle_;
     std::string bundleError_; // why the bundle on show could not be opened
     HWND tooltip_ = nullptr;
+    std::unique_ptr<SignatureWork> signatureWork_;
+    WPARAM signatureGeneration_ = 0;
+    SignatureState signatureState_ = SignatureState::None;
+    bool signatureRefused_ = false;
+    std::string signatureSummary_;
+    std::string signatureDetails_;
+    LONG signatureBlockChars_ = 0; // the block's length in the permission box, for clicks on it
 
     UniqueGdiObject defaultFont_;
     UniqueGdiObject linkFont_;

@@ -200,6 +200,8 @@ PackageToInstall TfrmMain::PackageOnShow() const {
 }
 
 void TfrmMain::btnInstallClick() {
+    if (!ConfirmInstallOfRefusedPackage())
+        return;
     PhoneView view(*this);
     PackageToInstall package = PackageOnShow();
     const PackageFileKind kind = PackageKindOfPath(ApkFileName, [this](unsigned char b) { return system_.IsLeadByte(b); });
