@@ -33,7 +33,7 @@ struct TCertificateFacts {
 struct TSignerFacts {
     TCertificateFacts certificate;
     std::vector<TCertificateFacts> lineage; // v3 key rotation: oldest first, this signer last
-    bool rotated() const { return lineage.size() > 1; }
+    bool Rotated() const { return lineage.size() > 1; }
     uint32_t minSdk = 0; // v3 and v3.1; 0 and 0 for v1 and v2
     uint32_t maxSdk = 0;
 };

@@ -56,7 +56,7 @@ std::string SignerLines(const std::vector<TSignerFacts>& signers) {
         const std::string heading = signers.size() > 1 ? "签名者 " + std::to_string(i + 1) : std::string("签名者");
         text += heading + "：" + SignerName(signer.certificate) + "\n";
         text += "SHA-256：" + ColonHex(signer.certificate.sha256) + "\n";
-        if (signer.rotated()) {
+        if (signer.Rotated()) {
             const TCertificateFacts& first = signer.lineage.front();
             text +=
                 "换过签名密钥：现在的密钥接替了 " + SignerName(first) + "（SHA-256 " + ShortHash(first.sha256) + "）";
@@ -139,7 +139,7 @@ std::string SignatureLabel(const TSignatureReport& report) {
         tail = "，SHA-256 " + ShortHash(certificate.sha256);
         if (report.signers.size() > 1)
             tail += "，共 " + std::to_string(report.signers.size()) + " 个签名者";
-        if (report.signers.front().rotated())
+        if (report.signers.front().Rotated())
             tail += "，换过密钥";
         if (certificate.debug)
             tail += "，调试证书";
@@ -191,7 +191,7 @@ std::string SignatureDetails(const TSignatureReport& report) {
         if (report.signers.size() > 1)
             text += " " + std::to_string(i + 1);
         text += "\n" + CertificateBlock(signer.certificate, "  ");
-        if (signer.rotated()) {
+        if (signer.Rotated()) {
             text += "  换过签名密钥，从旧到新：\n";
             for (const TCertificateFacts& key : signer.lineage)
                 text += "    " + SignerName(key) + "，SHA-256 " + key.sha256 + "\n";

@@ -145,7 +145,7 @@ TEST_CASE("a package valid only from a later Android names the phones that refus
 TEST_CASE("what the texts say of rotation, debug keys, several signers and names in Chinese") {
     const TSignatureReport rotated = Verify(SignedPackage("rotated"));
     REQUIRE(rotated.signers.size() == 1);
-    CHECK(rotated.signers[0].rotated());
+    CHECK(rotated.signers[0].Rotated());
     CHECK(rotated.signers[0].certificate.commonName == "Varnel Next");
     CHECK(rotated.signers[0].lineage.front().commonName == "Varnel Test");
     CHECK(SignatureSummary(rotated).find("换过签名密钥") != std::string::npos);
