@@ -6,6 +6,7 @@
 #include "app/AppText.h"
 #include "app/SignatureCheck.h"
 
+#include <commctrl.h>
 #include <richedit.h>
 
 #include <exception>
