@@ -169,14 +169,14 @@ private:
         return true;
     }
 
-    TGradient ShapeGradient(const TShapeGradient& spec, const TRect& r) const {
+    TGradient ShapeGradient(const TShapeGradient& shape, const TRect& r) const {
         TGradient gradient;
-        gradient.kind = spec.kind;
-        gradient.stops = spec.stops;
+        gradient.kind = shape.kind;
+        gradient.stops = shape.stops;
         gradient.tile = TTileMode::Clamp;
-        if (spec.kind == TGradient::TKind::Linear) {
+        if (shape.kind == TGradient::TKind::Linear) {
             // The angle turns the gradient in steps of 45 degrees, counter-clockwise from "left to right".
-            const long step = ((std::lround(spec.angle / 45.0) % 8) + 8) % 8;
+            const long step = ((std::lround(shape.angle / 45.0) % 8) + 8) % 8;
             const double left = r.x, top = r.y, right = r.x + r.width, bottom = r.y + r.height;
             const TPoint ends[8][2] = {
                 {{left, top}, {right, top}},    {{left, bottom}, {right, top}}, {{left, bottom}, {left, top}},
@@ -186,10 +186,10 @@ private:
             gradient.start = ends[step][0];
             gradient.end = ends[step][1];
         } else {
-            gradient.center = TPoint{r.x + r.width * spec.centerX, r.y + r.height * spec.centerY};
-            gradient.radius = spec.radiusUnit == TShapeGradient::TRadius::Pixels
-                                  ? spec.radius * pxPerDp_
-                                  : spec.radius * std::min(r.width, r.height);
+            gradient.center = TPoint{r.x + r.width * shape.centerX, r.y + r.height * shape.centerY};
+            gradient.radius = shape.radiusUnit == TShapeGradient::TRadius::Pixels
+                                  ? shape.radius * pxPerDp_
+                                  : shape.radius * std::min(r.width, r.height);
         }
         return gradient;
     }

@@ -3,11 +3,17 @@
 #ifdef VARNEL_SIGNING_PACKAGES_PATH
 namespace {
 
-std::string Signed(const std::string& name) { return TestPath(VARNEL_SIGNING_PACKAGES_PATH) + "\\" + name + ".apk"; }
+std::string Signed(const std::string& name) {
+    return TestPath(VARNEL_SIGNING_PACKAGES_PATH) + "\\" + name + ".apk";
+}
 
-std::string CommandLine(const std::string& package) { return "\"C:\\T\\app.exe\" \"" + package + "\""; }
+std::string CommandLine(const std::string& package) {
+    return "\"C:\\T\\app.exe\" \"" + package + "\"";
+}
 
-bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
+bool StartsWith(const std::string& text, const std::string& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
 
 } // namespace
 
@@ -59,7 +65,8 @@ TEST_CASE("Before installing a package phones will refuse, the user is asked; No
         REQUIRE(h.questions.size() == 1);
         CHECK(StartsWith(h.questions[0], "签名无效"));
         CHECK(h.questions[0].find("仍要安装吗") != std::string::npos);
-        const bool installed = ReadTextFile(program.ToolsFolder() + "fake-adb.log").find(" install ") != std::string::npos;
+        const bool installed =
+            ReadTextFile(program.ToolsFolder() + "fake-adb.log").find(" install ") != std::string::npos;
         CHECK(installed == yes);
     }
     // An intact package goes without a question.
