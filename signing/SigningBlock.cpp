@@ -65,25 +65,11 @@ bool ReadList(TCursor& outer, std::vector<TByteView>& items) {
     return outer.Ok() && list.Ok();
 }
 
-// A list of records that are a 32-bit id and then a length-prefixed value.
-bool ReadIdValues(TCursor& outer, std::vector<TIdValue>& items) {
-    std::vector<TByteView> records;
-    if (!ReadList(outer, records))
-        return false;
-    for (const TByteView& record : records) {
-        TCursor cursor(record);
-        TIdValue item;
-        item.id = cursor.U32();
-        item.value = cursor.Prefixed();
-        if (!cursor.Ok())
-            return false;
-        items.push_back(item);
-    }
-    return true;
-}
+// A list of records that are a 32-bit id and then a value: length-prefixed (digests, signatures) or
+// the rest of the record (attributes).
+enum class TValueEnds { Prefixed, WithRecord };
 
-// The same, with the value being the rest of the record (attributes).
-bool ReadAttributes(TCursor& outer, std::vector<TIdValue>& items) {
+bool ReadIdValues(TCursor& outer, std::vector<TIdValue>& items, TValueEnds ends = TValueEnds::Prefixed) {
     std::vector<TByteView> records;
     if (!ReadList(outer, records))
         return false;
@@ -91,7 +77,7 @@ bool ReadAttributes(TCursor& outer, std::vector<TIdValue>& items) {
         TCursor cursor(record);
         TIdValue item;
         item.id = cursor.U32();
-        item.value = cursor.Take(cursor.Remaining());
+        item.value = ends == TValueEnds::Prefixed ? cursor.Prefixed() : cursor.Take(cursor.Remaining());
         if (!cursor.Ok())
             return false;
         items.push_back(item);
@@ -169,7 +155,7 @@ bool ParseSigners(TByteView schemeBlock, bool v3, std::vector<TRawSigner>& signe
             signer.signedMinSdk = signedData.U32();
             signer.signedMaxSdk = signedData.U32();
         }
-        ok = ok && ReadAttributes(signedData, signer.attributes);
+        ok = ok && ReadIdValues(signedData, signer.attributes, TValueEnds::WithRecord);
         // What follows the signed data's fields is ignored, as phones ignore it.
         if (v3) {
             signer.minSdk = cursor.U32();
