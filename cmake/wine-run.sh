@@ -80,13 +80,18 @@ import_fonts() {
 # Keep the server and Wine's own services up between test programs: starting them costs a
 # second each time. They are started here with their output elsewhere, because whatever starts them
 # passes its standard output on to them, and a caller reading that output would wait for ever.
+# Checked and done under a lock: two programs starting at once would otherwise both find no server,
+# and the second would start the services itself, with the caller's output, which then never ends.
 server_key="server-$(printf '%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))"
-server_up=no
-for dir in "/tmp/.wine-$(id -u)" /tmp/wine-*; do
-    [ -S "$dir/$server_key/socket" ] && server_up=yes
-done
-if [ $server_up = no ]; then
-    wineserver -p </dev/null >/dev/null 2>&1 8>&- 9>&- || true
-    wine cmd /c exit </dev/null >/dev/null 2>&1 8>&- 9>&- || true
-fi
+(
+    flock 7
+    server_up=no
+    for dir in "/tmp/.wine-$(id -u)" /tmp/wine-*; do
+        [ -S "$dir/$server_key/socket" ] && server_up=yes
+    done
+    if [ $server_up = no ]; then
+        wineserver -p </dev/null >/dev/null 2>&1 7>&- 8>&- 9>&- || true
+        wine cmd /c exit </dev/null >/dev/null 2>&1 7>&- 8>&- 9>&- || true
+    fi
+) 7>"$build/.$(basename "$WINEPREFIX").server.lock"
 exec wine "$@"

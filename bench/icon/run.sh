@@ -23,4 +23,5 @@ if [ ! -f "$twin/sample-png.apk" ]; then
     aapt package -f -M "$twin/AndroidManifest.xml" -S "$twin/res" \
         -I /usr/share/android-framework-res/framework-res.apk -F "$twin/sample-png.apk" >/dev/null
 fi
-"$build/bench/icon/icon_bench" "$build/tools/aapt/aapt" "$build/data/sample.apk" "$twin/sample-png.apk"
+# Both unsigned, so the two differ in their icons alone.
+"$build/bench/icon/icon_bench" "$build/tools/aapt/aapt" "$build/data/sample-unsigned.apk" "$twin/sample-png.apk"
