@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -356,6 +357,7 @@ private:
     bool signatureRefused_ = false;
     std::string signatureSummary_;
     std::string signatureDetails_;
+    std::optional<std::uint32_t> signatureSigner_; // of the finished check, for telling phones' copies apart
     LONG signatureBlockChars_ = 0; // the block's length in the permission box, for clicks on it
 
     UniqueGdiObject defaultFont_;

@@ -36,9 +36,8 @@ bool IsSignatureBlock(const std::string& path) {
     return false;
 }
 
-// The signer of a package, as Android names it: from its v1 signature block, when it holds exactly
-// one. This is the seam for a reader of the v2 and v3 blocks too; until one is connected, a package
-// signed only by those keeps its signer unknown, and no phone is told apart by its signer.
+// The signer of a package, as Android names it, from its v1 signature block when it holds exactly
+// one: for when the window's signature check (which reads every scheme) has not given it.
 std::optional<std::uint32_t> PackageSigner(const std::string& apkPath) {
     try {
         TZipReader reader(WindowsZipPlatform());
@@ -207,7 +206,7 @@ void TfrmMain::btnInstallClick() {
     const PackageFileKind kind = PackageKindOfPath(ApkFileName, [this](unsigned char b) { return system_.IsLeadByte(b); });
     if (!IsBundle(kind)) {
         if (!ApkFileName.empty())
-            package.signer = PackageSigner(ApkFileName);
+            package.signer = signatureSigner_ ? signatureSigner_ : PackageSigner(ApkFileName);
         InstallPackage(package, phoneTools_, view);
         return;
     }
@@ -220,7 +219,8 @@ void TfrmMain::btnInstallClick() {
     }
     // Held for the whole install: a package chosen meanwhile doesn't take the pieces away.
     BundlePackage pieces(bundle_, runner_, exeFolder_, PackageName);
-    package.signer = PackageSigner(bundle_->BasePath()); // every piece has the base's signer
+    // Every piece has the base's signer.
+    package.signer = signatureSigner_ ? signatureSigner_ : PackageSigner(bundle_->BasePath());
     InstallSplitPackage(package, pieces, phoneTools_, view);
 }
 

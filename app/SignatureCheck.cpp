@@ -2,6 +2,7 @@
 #include "apkinfo/OpenedBundle.h"
 #include "signing/ApkSignature.h"
 #include "signing/SignatureText.h"
+#include "device/SignerHash.h"
 
 #include "app/AppText.h"
 #include "app/SignatureCheck.h"
@@ -91,6 +92,13 @@ void TfrmMain::StartSignatureCheck() {
         std::string details;
         bool refused = false;
         bool cancelled = false;
+        std::optional<std::uint32_t> signer;
+        // A phone names the app's one signer (the newest key of a rotated one); several can't be
+        // matched against what it says.
+        auto signerOf = [&signer](const std::vector<TSignerFacts>& signers) {
+            if (signers.size() == 1 && !signers[0].certificate.der.empty())
+                signer = SignerHashOfCertificate(signers[0].certificate.der);
+        };
         try {
             if (pieces.empty()) {
                 const TSignatureReport report = VerifyApkSignature(path, shared->cancel, options);
@@ -98,12 +106,14 @@ void TfrmMain::StartSignatureCheck() {
                 refused = Refused(report.verdict);
                 summary = SignatureSummary(report);
                 details = SignatureDetails(report);
+                signerOf(report.signers);
             } else {
                 const TBundleSignatureReport report = VerifyBundleSignatures(pieces, shared->cancel, options);
                 cancelled = report.verdict == TSignatureVerdict::Cancelled;
                 refused = Refused(report.verdict);
                 summary = BundleSignatureSummary(report);
                 details = BundleSignatureDetails(report);
+                signerOf(report.signers);
             }
         } catch (const std::exception&) {
             summary = "签名没能核对完：内存不足。\n";
@@ -113,6 +123,7 @@ void TfrmMain::StartSignatureCheck() {
             std::lock_guard<std::mutex> lock(shared->mutex);
             shared->ended = true;
             shared->refused = refused;
+            shared->signer = signer;
             shared->summary = WindowLines(summary);
             shared->details = WindowLines(details);
         }
@@ -129,6 +140,7 @@ void TfrmMain::StopSignatureCheck() {
     signatureRefused_ = false;
     signatureSummary_.clear();
     signatureDetails_.clear();
+    signatureSigner_.reset();
 }
 
 void TfrmMain::SignatureCheckEnded(WPARAM generation) {
@@ -142,6 +154,7 @@ void TfrmMain::SignatureCheckEnded(WPARAM generation) {
         signatureRefused_ = signatureWork_->refused;
         signatureSummary_ = signatureWork_->summary;
         signatureDetails_ = signatureWork_->details;
+        signatureSigner_ = signatureWork_->signer;
     }
     signatureWork_.reset();
     signatureState_ = SignatureState::Done;

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -16,6 +17,7 @@ struct TfrmMain::SignatureWork {
     bool refused = false;
     std::string summary;
     std::string details;
+    std::optional<std::uint32_t> signer; // as phones name it, when the package has one signer
     std::thread thread;
 
     SignatureWork() = default;

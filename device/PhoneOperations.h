@@ -102,8 +102,8 @@ struct PackageToInstall {
     std::string appName;            // in the window's code page, for the questions
     std::string requiredAndroid;    // "Android 8.0", for explaining a phone that is too old
     std::string launchableActivity; // for opening it afterwards ("com.example/.Main" or full name)
-    // SignerHashOfCertificate of the package's signer certificate, when it is known: the seam for
-    // whatever reads the certificate (today the v1 signature block, CertificateOfSignatureBlock).
+    // SignerHashOfCertificate of the package's signer certificate, when it is known (from whichever
+    // scheme signed it, or the v1 signature block alone).
     std::optional<std::uint32_t> signer;
 };
 

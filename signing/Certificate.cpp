@@ -100,6 +100,7 @@ TCertificateFacts ReadCertificateFacts(X509* certificate, const TToAnsi& toAnsi)
     facts.sha256 = HexUpper(Digest(TDigestKind::Sha256, der));
     facts.sha1 = HexUpper(Digest(TDigestKind::Sha1, der));
     facts.md5 = HexUpper(Digest(TDigestKind::Md5, der));
+    facts.der.assign(der.begin(), der.end());
     return facts;
 }
 

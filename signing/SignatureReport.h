@@ -26,6 +26,7 @@ struct TCertificateFacts {
     std::string curve;             // EC only: "P-256", ...
     std::string sha256, sha1, md5; // of the certificate's DER, upper-case hex without separators
     bool debug = false;            // made by the SDK's debug keystore (CN=Android Debug)
+    std::string der;               // the certificate itself, by which a phone names the signer
 };
 
 // One signer as a scheme sees it: its certificate and, for v3, the SDK range it signs for and its

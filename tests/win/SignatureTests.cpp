@@ -90,4 +90,22 @@ TEST_CASE("Another package chosen meanwhile: its own verdict, never the last one
     ProcessPendingMessages();
     CHECK(StartsWith(h.Text(h->txtPermissionInfo), "签名有效"));
 }
+TEST_CASE("A package signed by v2 alone still tells a phone's copy by another signer, before installing") {
+    ScopedEnvironment fast("VARNEL_ADB_DELAY_MS", "0");
+    ScratchFolder files{"varnel-phones"};
+    WriteTextFile(files / "script.txt", "package 12:1.2.0\n"
+                                        "phone 9A28 device brand=Redmi installed=12:1.2.0 signer=1f2e3d4c\n");
+    ScopedEnvironment script("VARNEL_ADB_SCRIPT", files / "script.txt");
+    ProgramFolder program;
+    program.WriteCfg("[ApplicationConfig]\r\nIsCloseAfterInstall=false\r\n");
+    FormHarness h(program, CommandLine(Signed("v2")), FormHarness::Signatures::Checked);
+    h.answers = {true};
+    SendMessageA(h->btnInstall, BM_CLICK, 0, 0);
+    REQUIRE(h.questions.size() == 1);
+    CHECK(h.questions[0].find("删除") != std::string::npos);
+    const std::string log = ReadTextFile(program.ToolsFolder() + "fake-adb.log");
+    CHECK(log.find(" uninstall ") < log.find(" install "));
+    CHECK(h.Text(h->lblHintInfo) == "程序安装成功！");
+}
+
 #endif
