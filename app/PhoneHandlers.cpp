@@ -152,6 +152,7 @@ public:
     }
     bool AskDowngrade(const std::string& question) override { return Ask(question, MB_ICONQUESTION); }
     bool AskReplace(const std::string& question) override { return Ask(question, MB_ICONWARNING); }
+    bool AskNotIntact(const std::string& question) override { return Ask(question, MB_ICONWARNING); }
     void ShowResults(const InstallResults& results) override { form_.ShowInstallResults(results); }
     void SetBusy(bool busy) override {
         if (busy) {
