@@ -5,8 +5,10 @@
 #include "app/AppText.h"
 #include "app/MainForm.h"
 #include "app/ResultsWindow.h"
+#include "app/ShelfRow.h"
 #include "app/ZipPlatformWin.h"
 #include "device/PhoneOperations.h"
+#include "device/ShelfRun.h"
 #include "device/SignerHash.h"
 #include "device/ToolCommands.h"
 
@@ -201,6 +203,10 @@ PackageToInstall TfrmMain::PackageOnShow() const {
 }
 
 void TfrmMain::btnInstallClick() {
+    if (shelfShown_) {
+        InstallShelfClick();
+        return;
+    }
     PhoneView view(*this);
     PackageToInstall package = PackageOnShow();
     const PackageFileKind kind = PackageKindOfPath(ApkFileName, [this](unsigned char b) { return system_.IsLeadByte(b); });
@@ -224,6 +230,10 @@ void TfrmMain::btnInstallClick() {
 }
 
 void TfrmMain::btnUninstallClick() {
+    if (shelfShown_) {
+        UninstallShelfClick();
+        return;
+    }
     PhoneView view(*this);
     UninstallPackage(PackageName, phoneTools_, view);
 }
@@ -260,7 +270,7 @@ void TfrmMain::ShowResultsTable() {
     look.owner = handle_;
     look.font = static_cast<HFONT>(defaultFont_.Get());
     look.dpi = dpi_;
-    look.caption = "各手机的安装结果";
+    look.caption = installResults_.ManyPackages() ? "各安装包在各手机上的结果" : "各手机的安装结果";
     look.showDetails = [this] { ShowDetails(reasonDetails_); };
     look.opened = [this](HWND window) { resultsWindow_ = window; };
     // The table shows the rows as they were when it opened, whatever runs meanwhile.
@@ -273,3 +283,58 @@ bool TfrmMain::IsDeviceConnected(const StringList& lines) const { return ::IsDev
 bool TfrmMain::HasDoubleByteChars(const std::string& text) const { return ::HasDoubleByteChars(text, system_); }
 
 void TfrmMain::MakeTempApkPath(std::string& path) const { path = ::MakeTempApkPath(system_); }
+
+namespace {
+
+// The list as a run onto the phones takes it: each row's facts, its signer, and a bundle's pieces,
+// which the run holds for as long as it goes whatever happens to the list meanwhile.
+struct ShelfForRun {
+    std::vector<ShelfPackage> packages;
+    std::vector<std::unique_ptr<BundlePackage>> bundles;
+};
+
+} // namespace
+
+void TfrmMain::InstallShelfClick() {
+    ShelfForRun run;
+    for (const auto& row : shelf_) {
+        ShelfPackage entry;
+        entry.package.file = row->path;
+        entry.package.packageName = row->packageName;
+        entry.package.versionCode = row->versionCode;
+        entry.package.versionName = row->versionName;
+        entry.package.appName = row->appName;
+        entry.package.requiredAndroid = row->sdkLabel == "未知" ? std::string() : row->sdkLabel;
+        entry.package.launchableActivity = row->launchableActivity;
+        entry.label = (row->appName.empty() ? row->packageName : row->appName) +
+                      (row->versionName.empty() ? std::string() : " " + row->versionName);
+        if (entry.label.empty())
+            entry.label = row->path;
+        entry.problem = row->problem;
+        entry.notIntact = !row->intact;
+        if (row->problem.empty() && row->bundle) {
+            run.bundles.push_back(std::make_unique<BundlePackage>(row->bundle, runner_, exeFolder_, row->packageName));
+            entry.pieces = run.bundles.back().get();
+            entry.package.signer = PackageSigner(row->bundle->BasePath());
+        } else if (row->problem.empty()) {
+            entry.package.signer = PackageSigner(row->path);
+        }
+        run.packages.push_back(entry);
+    }
+    PhoneView view(*this);
+    InstallShelf(run.packages, phoneTools_, view);
+}
+
+void TfrmMain::UninstallShelfClick() {
+    std::vector<ShelfPackage> packages;
+    for (const auto& row : shelf_) {
+        ShelfPackage entry;
+        entry.package.file = row->path;
+        entry.package.packageName = row->packageName;
+        entry.label = row->appName.empty() ? row->packageName : row->appName;
+        entry.problem = row->problem;
+        packages.push_back(entry);
+    }
+    PhoneView view(*this);
+    UninstallShelf(packages, phoneTools_, view);
+}
