@@ -1,10 +1,7 @@
 #include "apkinfo/PermissionRuns.h"
 
 const char* const kPermissionFace = "宋体 ";
-
-namespace {
-const char* const kSeparator = "-------------------------------------\r\n\r\n";
-}
+const char* const kPermissionSeparator = "-------------------------------------\r\n\r\n";
 
 RunColor LevelColor(const std::string& level) {
     if (level == "1")
@@ -27,7 +24,7 @@ std::vector<StyledRun> PermissionRuns(const StringList& permissions, IPermission
         // The description and the separator stay bold like the heading.
         runs.push_back(StyledRun{texts.Read(name, "Description"), 9, RunColor::Automatic, true});
         // Its own two line ends and the box's one leave two empty lines before the next heading.
-        runs.push_back(StyledRun{kSeparator, 9, RunColor::Automatic, true});
+        runs.push_back(StyledRun{kPermissionSeparator, 9, RunColor::Automatic, true});
     }
     return runs;
 }

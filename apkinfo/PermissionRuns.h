@@ -21,6 +21,8 @@ struct StyledRun {
 
 // The face every run is written in: "宋体" with a trailing blank, five bytes.
 extern const char* const kPermissionFace;
+// The line that ends each block, with the empty lines after it.
+extern const char* const kPermissionSeparator;
 
 // Where the texts come from: the permission's section in PermissionInfo.cfg (Title, Level,
 // Description); a missing value reads as empty.

@@ -21,6 +21,8 @@ void TfrmMain::InspectApk(const std::string& path) {
         ~InspectingFlag() { flag = false; }
     } inspectingFlag{inspecting_};
 
+    // The last package's signature check ends here: its verdict says nothing about this one.
+    StopSignatureCheck();
     PermissionList.clear();
     ResetFacts();
     ShowFileSize(path);
@@ -50,6 +52,9 @@ void TfrmMain::InspectApk(const std::string& path) {
     if (closed_)
         return;
     ParseBadging(lines);
+    if (closed_)
+        return;
+    StartSignatureCheck();
     if (closed_)
         return;
     ShowPermissions();

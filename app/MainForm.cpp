@@ -6,6 +6,7 @@
 #include "app/RegistryUtils.h"
 #include "app/ShelfRow.h"
 #include "app/Resource.h"
+#include "app/SignatureCheck.h"
 #include "device/ToolCommands.h"
 
 #include <commctrl.h>
@@ -259,6 +260,7 @@ TfrmMain::TfrmMain(HINSTANCE instance, FormSeams seams)
       system_(WindowsSystem()), runner_(ProcessPendingMessages, [this] { return closed_; }), phoneTools_{exeFolder_, runner_, system_} {}
 
 TfrmMain::~TfrmMain() {
+    signatureWork_.reset(); // the checking thread ends before the window does
     if (handle_ != nullptr) {
         SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
         DestroyWindow(handle_);
@@ -364,6 +366,7 @@ void TfrmMain::CreateControls() {
     for (HWND linkLabel : {lblGoMarket, lblDownDriver, lblHelp, lblCheckUpdate, lblDownHint, lblOpenApp})
         SetWindowSubclass(linkLabel, LinkSubclassProc, kLinkSubclassId, reinterpret_cast<DWORD_PTR>(this));
     SetWindowSubclass(lblReason, ReasonSubclassProc, kLinkSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(txtPermissionInfo, PermissionSubclassProc, kLinkSubclassId, reinterpret_cast<DWORD_PTR>(this));
     tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
                                0, handle_, nullptr, instance_, nullptr);
     if (tooltip_ != nullptr) {
@@ -625,6 +628,7 @@ void TfrmMain::FormResize() {
 }
 
 void TfrmMain::FormClose() {
+    StopSignatureCheck();
     IniFile.reset();
     bundle_.reset(); // its temporary folder goes with the window
     shelf_.clear();  // and so do the list's
@@ -891,6 +895,9 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Dispatch([this, drop] { FormDropFiles(drop); });
         return 0;
     }
+    case kSignatureCheckedMessage:
+        Dispatch([this, wParam] { SignatureCheckEnded(wParam); });
+        return 0;
     case WM_TIMER:
         if (wParam == kTimerExitId)
             Dispatch([this] { TimerExitTimer(); });

@@ -56,6 +56,10 @@ struct FormSeams {
     std::function<bool(std::vector<std::string>& fileNames)> chooseApkFiles;
     // Told when another instance started together has handed its packages to this window.
     std::function<void()> packagesArrived;
+    // Checks the signatures of each package shown, on a thread of its own. Tests that are about
+    // something else turn it off, so that their packages' permission boxes and installs are as
+    // they were.
+    bool checkSignatures = true;
 };
 
 // A text colour: either a system colour (COLOR_WINDOWTEXT...) or a fixed RGB value.
@@ -163,8 +167,23 @@ public:
     // Where a row's signature verdict goes: the text of its signature column, and whether an install
     // of the list asks first (a row not intact is installed only when the user says so).
     void SetRowSignature(std::size_t row, const std::string& label, bool intact);
+    const std::string& ShelfSignature(std::size_t row) const;
+    // Waits for the rows' verdicts, as an install does; false when the window closed meanwhile.
+    bool AwaitShelfSignatures();
     // Packages that another instance started together handed over (WM_COPYDATA).
     void TakeHandedOver(const std::vector<std::string>& paths);
+    // ---- The package's signatures ----
+    // Checked after the facts show, on a worker thread; the verdict is the permission box's first
+    // block, and a click on that block shows every certificate.
+    enum class SignatureState { None, Checking, Done };
+    SignatureState GetSignatureState() const { return signatureState_; }
+    const std::string& SignatureSummaryText() const { return signatureSummary_; }
+    const std::string& SignatureDetailsText() const { return signatureDetails_; }
+    // True when the verdict is that phones will refuse the package (damaged, altered, unsigned).
+    bool SignatureRefused() const { return signatureState_ == SignatureState::Done && signatureRefused_; }
+    void SignatureBlockClick();
+    // Dispatches messages until the check of the package on show has ended.
+    void AwaitSignatureCheck();
 
     // ---- Phone operations ----
     void btnInstallClick();
@@ -271,6 +290,8 @@ private:
     struct LayoutRow;
     class PhoneView;
     struct ShelfRow;
+    struct ShelfSignatureWork;
+    struct SignatureWork;
     enum class FontKind { Default, Link, Status };
 
     // Every control of the window, in creation order, placed in pixels at 96 DPI.
@@ -312,6 +333,17 @@ private:
     void ShowResultsTable();
     // The package on show as an install needs it.
     PackageToInstall PackageOnShow() const;
+    // The signature check of the package on show: started once its facts show, stopped (and its
+    // thread ended) when another package is chosen or the window closes.
+    void StartSignatureCheck();
+    void StopSignatureCheck();
+    void SignatureCheckEnded(WPARAM generation);
+    // The permission box's first block while a check runs or once it has ended.
+    void WriteSignatureBlock();
+    // Asks before an install of a package whose signatures phones will refuse; false: don't install.
+    bool ConfirmInstallOfRefusedPackage();
+    static LRESULT CALLBACK PermissionSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                                   DWORD_PTR data);
     // Puts the status line to its "ready to install" text, unless the last inspection found no
     // tool to read the package with, which the status line keeps saying.
     void ShowReadyStatus();
@@ -327,6 +359,11 @@ private:
     void HandleShelfNotify(const NMHDR& header);
     void InstallShelfClick();
     void UninstallShelfClick();
+    // The rows' signature verdicts, on a thread of their own; the list changing abandons the check
+    // and starts it again for the rows still without a verdict.
+    void StartShelfSignatures();
+    void StopShelfSignatures();
+    void ShelfSignaturesArrived(WPARAM generation);
     // Writes permission blocks into any rich edit box, as the permission box shows them.
     void WritePermissionRuns(HWND box, const StringList& names);
 
@@ -373,6 +410,13 @@ private:
     std::shared_ptr<OpenedBundle> bundle_;
     std::string bundleError_; // why the bundle on show could not be opened
     HWND tooltip_ = nullptr;
+    std::unique_ptr<SignatureWork> signatureWork_;
+    WPARAM signatureGeneration_ = 0;
+    SignatureState signatureState_ = SignatureState::None;
+    bool signatureRefused_ = false;
+    std::string signatureSummary_;
+    std::string signatureDetails_;
+    LONG signatureBlockChars_ = 0; // the block's length in the permission box, for clicks on it
 
     UniqueGdiObject defaultFont_;
     UniqueGdiObject linkFont_;
@@ -389,6 +433,9 @@ private:
     UINT dpi_ = 96;
     bool holdingSize_ = false;
     std::vector<std::unique_ptr<ShelfRow>> shelf_;
+    std::uint64_t nextShelfRowId_ = 0;
+    std::unique_ptr<ShelfSignatureWork> shelfSignatureWork_;
+    WPARAM shelfSignatureGeneration_ = 0;
     bool shelfShown_ = false;
     UniqueImageList shelfIcons_; // the list's icons, at the window's density
     HWND permissionsWindow_ = nullptr;

@@ -88,9 +88,45 @@ void AppendLine(HWND box, const std::string& text) {
 
 void TfrmMain::ShowPermissions() {
     SetWindowTextA(txtPermissionInfo, "");
+    WriteSignatureBlock();
     const std::size_t count = PermissionList.size();
     for (std::size_t i = 0; i < count; ++i)
         AppendPermissionInfo(PermissionList[i]);
+    // The signature's verdict is read first: the box shows its top, where the verdict stands.
+    if (signatureBlockChars_ > 0)
+        SendMessageA(txtPermissionInfo, WM_VSCROLL, SB_TOP, 0);
+}
+
+void TfrmMain::WriteSignatureBlock() {
+    signatureBlockChars_ = 0;
+    std::vector<StyledRun> runs;
+    if (signatureState_ == SignatureState::Checking) {
+        runs.push_back(StyledRun{"正在核对签名...", 10, RunColor::Automatic, true});
+    } else if (signatureState_ == SignatureState::Done) {
+        // The verdict's first line as a heading, green when phones will take the package.
+        std::size_t start = 0;
+        bool first = true;
+        while (start < signatureSummary_.size()) {
+            const std::size_t end = signatureSummary_.find("\r\n", start);
+            const std::string line = signatureSummary_.substr(start, end == std::string::npos ? end : end - start);
+            if (first)
+                runs.push_back(StyledRun{line, 10, signatureRefused_ ? RunColor::Red : RunColor::Green, true});
+            else if (!line.empty())
+                runs.push_back(StyledRun{line, 9, RunColor::Automatic, true});
+            first = false;
+            start = end == std::string::npos ? signatureSummary_.size() : end + 2;
+        }
+        runs.push_back(StyledRun{"（点击这里查看证书详情）", 9, RunColor::Maroon, false});
+    } else {
+        return;
+    }
+    runs.push_back(StyledRun{kPermissionSeparator, 9, RunColor::Automatic, true});
+    for (const StyledRun& run : runs) {
+        SelectCaretLine(txtPermissionInfo);
+        SetSelectionFormat(txtPermissionInfo, run);
+        AppendLine(txtPermissionInfo, run.text);
+    }
+    signatureBlockChars_ = TextLength(txtPermissionInfo);
 }
 
 void TfrmMain::AppendPermissionInfo(const std::string& name) {

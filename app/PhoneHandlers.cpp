@@ -207,6 +207,8 @@ void TfrmMain::btnInstallClick() {
         InstallShelfClick();
         return;
     }
+    if (!ConfirmInstallOfRefusedPackage())
+        return;
     PhoneView view(*this);
     PackageToInstall package = PackageOnShow();
     const PackageFileKind kind = PackageKindOfPath(ApkFileName, [this](unsigned char b) { return system_.IsLeadByte(b); });
@@ -296,6 +298,8 @@ struct ShelfForRun {
 } // namespace
 
 void TfrmMain::InstallShelfClick() {
+    if (!AwaitShelfSignatures())
+        return;
     ShelfForRun run;
     for (const auto& row : shelf_) {
         ShelfPackage entry;

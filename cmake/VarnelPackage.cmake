@@ -6,7 +6,7 @@
 install(TARGETS Varnel RUNTIME DESTINATION .)
 install(TARGETS aapt RUNTIME DESTINATION adb)
 install(FILES ${CMAKE_SOURCE_DIR}/data/PermissionInfo.cfg ${CMAKE_SOURCE_DIR}/data/使用说明.txt DESTINATION .)
-# The licences of libwebp and FreeType come from the sources the cross tree built them from
+# The licences of libwebp, FreeType and OpenSSL come from the sources the cross tree built them from
 # (cmake/VarnelThirdParty.cmake); named .txt, so that a double-click opens them.
 if(VARNEL_WEBP_SOURCE_DIR)
     install(FILES ${VARNEL_WEBP_SOURCE_DIR}/COPYING DESTINATION licenses/libwebp RENAME COPYING.txt)
@@ -14,6 +14,9 @@ if(VARNEL_WEBP_SOURCE_DIR)
 endif()
 if(VARNEL_FREETYPE_SOURCE_DIR)
     install(FILES ${VARNEL_FREETYPE_SOURCE_DIR}/docs/FTL.TXT DESTINATION licenses/FreeType)
+endif()
+if(VARNEL_OPENSSL_SOURCE_DIR)
+    install(FILES ${VARNEL_OPENSSL_SOURCE_DIR}/LICENSE.txt DESTINATION licenses/OpenSSL)
 endif()
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

@@ -1,7 +1,8 @@
-# The two libraries the icon needs besides zlib, as link targets of the same name in every tree:
+# The libraries we use besides zlib, as link targets of the same name in every tree:
 #   varnel_webp      libwebp and libwebpdemux (WebP pictures, the first frame of an animated one)
 #   varnel_freetype  FreeType (its outline rasteriser and stroker draw vector icons)
-# The native and fuzz trees use Debian's -dev packages. Debian has no mingw-w64 builds of either, so
+#   varnel_crypto    OpenSSL's libcrypto (digests, signatures, certificates of signed packages)
+# The native and fuzz trees use Debian's -dev packages. Debian has no mingw-w64 builds of these, so
 # the cross tree builds them at configure time from Debian's source packages, at the version of the
 # installed -dev package: both trees then run the same library code, Debian's patches included.
 # A Windows-hosted build (vcpkg) takes the packages' own CMake files.
@@ -14,6 +15,9 @@ if(NOT WIN32)
     target_link_libraries(varnel_webp INTERFACE PkgConfig::VARNEL_WEBP)
     add_library(varnel_freetype INTERFACE)
     target_link_libraries(varnel_freetype INTERFACE PkgConfig::VARNEL_FREETYPE)
+    pkg_check_modules(VARNEL_CRYPTO REQUIRED IMPORTED_TARGET libcrypto)
+    add_library(varnel_crypto INTERFACE)
+    target_link_libraries(varnel_crypto INTERFACE PkgConfig::VARNEL_CRYPTO)
     return()
 endif()
 
@@ -24,10 +28,24 @@ if(NOT CMAKE_CROSSCOMPILING)
     target_link_libraries(varnel_webp INTERFACE WebP::webpdemux WebP::webp)
     add_library(varnel_freetype INTERFACE)
     target_link_libraries(varnel_freetype INTERFACE Freetype::Freetype)
+    find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+    add_library(varnel_crypto INTERFACE)
+    target_link_libraries(varnel_crypto INTERFACE OpenSSL::Crypto)
     return()
 endif()
 
 set(VARNEL_THIRD_PARTY_DIR ${CMAKE_BINARY_DIR}/third-party)
+
+# varnel_debian_version(<variable> <installed -dev package>): the installed package's version.
+function(varnel_debian_version variable dev)
+    execute_process(COMMAND dpkg-query -W -f=\${Version} ${dev}
+                    OUTPUT_VARIABLE version RESULT_VARIABLE status ERROR_QUIET)
+    if(NOT status EQUAL 0 OR version STREQUAL "")
+        message(FATAL_ERROR "The Windows build takes its libraries' versions from Debian's -dev packages, and "
+                            "${dev} is not installed (cmake/deps.sh lists it).")
+    endif()
+    set(${variable} ${version} PARENT_SCOPE)
+endfunction()
 
 # varnel_debian_library(<prefix> SOURCE <source package> DEV <installed -dev package>
 #                       [OPTIONS <-D arguments for its CMake build...>])
@@ -36,12 +54,7 @@ set(VARNEL_THIRD_PARTY_DIR ${CMAKE_BINARY_DIR}/third-party)
 # <prefix>_PREFIX. A stamp records what was built, so later configures neither fetch nor build.
 function(varnel_debian_library prefix)
     cmake_parse_arguments(L "" "SOURCE;DEV" "OPTIONS" ${ARGN})
-    execute_process(COMMAND dpkg-query -W -f=\${Version} ${L_DEV}
-                    OUTPUT_VARIABLE version RESULT_VARIABLE status ERROR_QUIET)
-    if(NOT status EQUAL 0 OR version STREQUAL "")
-        message(FATAL_ERROR "The Windows build takes ${L_SOURCE}'s version from Debian's ${L_DEV}, which is not "
-                            "installed (cmake/deps.sh lists it).")
-    endif()
+    varnel_debian_version(version ${L_DEV})
     set(work ${VARNEL_THIRD_PARTY_DIR}/${L_SOURCE})
     execute_process(COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/debian-source.sh ${L_SOURCE} ${version} ${work}
                     RESULT_VARIABLE status)
@@ -106,5 +119,75 @@ target_link_libraries(varnel_webp INTERFACE varnel_webp_demux)
 add_library(varnel_freetype INTERFACE)
 target_include_directories(varnel_freetype SYSTEM INTERFACE ${VARNEL_FREETYPE_PREFIX}/include/freetype2)
 target_link_libraries(varnel_freetype INTERFACE varnel_freetype_archive)
-message(STATUS "Windows builds of libwebp ${VARNEL_WEBP_VERSION} and FreeType ${VARNEL_FREETYPE_VERSION} "
-               "in ${VARNEL_THIRD_PARTY_DIR}")
+
+# OpenSSL builds with its own Perl Configure and make rather than CMake. Only libcrypto.a is made
+# (the SSL library, the command-line program and the tests are never built; OpenSSL 3.0 has no
+# switch for the last two, its own make target for the first); verification needs digests, public
+# keys, certificates and PKCS#7, so the protocols, engines, loadable modules and the ciphers and
+# digests nobody signs with are left out, which keeps the build to a few minutes on two cores.
+set(VARNEL_OPENSSL_OPTIONS mingw64 --cross-compile-prefix=${VARNEL_MINGW_PREFIX}- no-shared no-tests
+    no-module no-legacy no-engine no-dso no-ssl no-tls no-dtls no-sock no-ui-console no-autoload-config
+    no-comp no-ct no-ocsp no-ts no-srp no-srtp no-cms no-cmp no-psk no-async no-multiblock no-filenames
+    no-md4 no-mdc2 no-rmd160 no-whirlpool no-rc2 no-rc4 no-rc5 no-idea no-seed no-bf no-cast no-camellia
+    no-aria no-sm2 no-sm3 no-sm4 no-des no-scrypt no-siphash no-ec2m no-gost no-dh no-chacha no-poly1305
+    no-ocb no-siv no-ssl-trace)
+function(varnel_debian_openssl)
+    varnel_debian_version(version libssl-dev)
+    set(work ${VARNEL_THIRD_PARTY_DIR}/openssl)
+    execute_process(COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/debian-source.sh openssl ${version} ${work}
+                    RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "Could not fetch Debian's source of openssl ${version}.")
+    endif()
+    set(prefixDir ${work}/install)
+    set(stamp ${work}/built.stamp)
+    set(wanted "${version} ${VARNEL_OPENSSL_OPTIONS}")
+    if(EXISTS ${stamp})
+        file(READ ${stamp} built)
+    endif()
+    if(NOT built STREQUAL wanted)
+        message(STATUS "Building OpenSSL's libcrypto ${version} for Windows (a few minutes)")
+        file(REMOVE_RECURSE ${work}/build ${prefixDir} ${stamp})
+        file(MAKE_DIRECTORY ${work}/build)
+        find_program(VARNEL_PERL perl REQUIRED)
+        find_program(VARNEL_MAKE make REQUIRED)
+        cmake_host_system_information(RESULT jobs QUERY NUMBER_OF_LOGICAL_CORES)
+        string(TIMESTAMP started %s)
+        # CC named outright: CMake's own CC in the environment would otherwise follow the prefix.
+        set(configure ${VARNEL_PERL} ${work}/src/Configure ${VARNEL_OPENSSL_OPTIONS} CC=gcc)
+        # The generated headers first: libcrypto.a alone does not ask for all of them.
+        set(build ${VARNEL_MAKE} -j${jobs} build_generated libcrypto.a)
+        foreach(step configure build)
+            execute_process(COMMAND ${${step}} WORKING_DIRECTORY ${work}/build OUTPUT_FILE ${work}/${step}.log
+                            ERROR_FILE ${work}/${step}.log RESULT_VARIABLE status)
+            if(NOT status EQUAL 0)
+                message(FATAL_ERROR "Building OpenSSL failed; see ${work}/${step}.log.")
+            endif()
+        endforeach()
+        file(MAKE_DIRECTORY ${prefixDir}/lib ${prefixDir}/include)
+        file(COPY ${work}/build/libcrypto.a DESTINATION ${prefixDir}/lib)
+        # The public headers: those of the source and those Configure generated (opensslv.h and
+        # configuration.h among them).
+        file(COPY ${work}/src/include/openssl ${work}/build/include/openssl DESTINATION ${prefixDir}/include
+             FILES_MATCHING PATTERN "*.h")
+        string(TIMESTAMP finished %s)
+        math(EXPR seconds "${finished} - ${started}")
+        message(STATUS "OpenSSL's libcrypto built in ${seconds} s")
+        file(WRITE ${stamp} "${wanted}")
+    endif()
+    set(VARNEL_OPENSSL_VERSION ${version} PARENT_SCOPE)
+    set(VARNEL_OPENSSL_SOURCE_DIR ${work}/src PARENT_SCOPE)
+    set(VARNEL_OPENSSL_PREFIX ${prefixDir} PARENT_SCOPE)
+endfunction()
+varnel_debian_openssl()
+
+# The system libraries libcrypto calls: the random source (bcrypt, advapi32), the certificate store
+# and the console it never uses but links (crypt32, user32), and Winsock for its address helpers.
+varnel_imported_archive(varnel_crypto_archive ${VARNEL_OPENSSL_PREFIX}/lib/libcrypto.a ws2_32 crypt32 bcrypt
+                        advapi32 user32)
+add_library(varnel_crypto INTERFACE)
+target_include_directories(varnel_crypto SYSTEM INTERFACE ${VARNEL_OPENSSL_PREFIX}/include)
+target_link_libraries(varnel_crypto INTERFACE varnel_crypto_archive)
+
+message(STATUS "Windows builds of libwebp ${VARNEL_WEBP_VERSION}, FreeType ${VARNEL_FREETYPE_VERSION} and OpenSSL "
+               "${VARNEL_OPENSSL_VERSION} in ${VARNEL_THIRD_PARTY_DIR}")

@@ -26,6 +26,7 @@ LICENSES = {
     "licenses/libwebp/COPYING.txt": b"Copyright (c) 2010, Google Inc.",
     "licenses/libwebp/PATENTS.txt": b"Additional IP Rights Grant (Patents)",
     "licenses/FreeType/FTL.TXT": b"The FreeType Project LICENSE",
+    "licenses/OpenSSL/LICENSE.txt": b"Apache License",
 }
 # The FreeType License asks for this credit in the documentation, with the year of the version used.
 FREETYPE_CREDIT = "Portions of this software are copyright © 2022 The FreeType Project (www.freetype.org)."

@@ -138,10 +138,17 @@ struct FormHarness {
     int terminateRequests = 0;
     std::unique_ptr<TfrmMain> form;
 
-    explicit FormHarness(const ProgramFolder& program, const std::string& commandLine = "\"C:\\T\\app.exe\"") {
-        Make(program.ExePath(), commandLine);
+    // Packages' signatures are checked only where a test is about them: the others keep their
+    // permission boxes and installs as they were.
+    enum class Signatures { Unchecked, Checked };
+
+    explicit FormHarness(const ProgramFolder& program, const std::string& commandLine = "\"C:\\T\\app.exe\"",
+                         Signatures signatures = Signatures::Unchecked) {
+        Make(program.ExePath(), commandLine, signatures);
     }
-    FormHarness(const std::string& exePath, const std::string& commandLine) { Make(exePath, commandLine); }
+    FormHarness(const std::string& exePath, const std::string& commandLine) {
+        Make(exePath, commandLine, Signatures::Unchecked);
+    }
 
     TfrmMain& operator*() { return *form; }
     TfrmMain* operator->() { return form.get(); }
@@ -149,8 +156,9 @@ struct FormHarness {
     std::string Text(HWND control) const { return form->GetCaption(control); }
 
 private:
-    void Make(const std::string& exePath, const std::string& commandLine) {
+    void Make(const std::string& exePath, const std::string& commandLine, Signatures signatures) {
         FormSeams seams;
+        seams.checkSignatures = signatures == Signatures::Checked;
         seams.exePath = exePath;
         seams.useCommandLine = true;
         seams.commandLine = commandLine;

@@ -1,0 +1,32 @@
+#pragma once
+#include "app/MainForm.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+
+// The window's signature check in flight: the worker thread and what it hands back. Whoever drops
+// it (another package chosen, the window's end) stops the thread first: the flag is looked at
+// every few megabytes, so that is soon.
+struct TfrmMain::SignatureWork {
+    std::atomic<bool> cancel{false};
+    std::mutex mutex;
+    bool ended = false;
+    bool refused = false;
+    std::string summary;
+    std::string details;
+    std::thread thread;
+
+    SignatureWork() = default;
+    SignatureWork(const SignatureWork&) = delete;
+    SignatureWork& operator=(const SignatureWork&) = delete;
+    ~SignatureWork() {
+        cancel = true;
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
+// The message the worker posts to the window when it has ended; wParam is the check's number.
+constexpr UINT kSignatureCheckedMessage = WM_APP + 40;
