@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-
 const char* const kPublisherHost = "www.quorly.com";
 
 // The tail is a full-width blank (A1 A1) and a lone GBK lead byte (81) that nothing follows: the

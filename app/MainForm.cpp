@@ -260,7 +260,8 @@ TfrmMain::TfrmMain(HINSTANCE instance, FormSeams seams)
       system_(WindowsSystem()), runner_(ProcessPendingMessages, [this] { return closed_; }), phoneTools_{exeFolder_, runner_, system_} {}
 
 TfrmMain::~TfrmMain() {
-    signatureWork_.reset(); // the checking thread ends before the window does
+    signatureWork_.reset(); // the checking threads end before the window does
+    shelfSignatureWork_.reset();
     if (handle_ != nullptr) {
         SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
         DestroyWindow(handle_);
@@ -629,6 +630,7 @@ void TfrmMain::FormResize() {
 
 void TfrmMain::FormClose() {
     StopSignatureCheck();
+    StopShelfSignatures();
     IniFile.reset();
     bundle_.reset(); // its temporary folder goes with the window
     shelf_.clear();  // and so do the list's
@@ -897,6 +899,9 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case kSignatureCheckedMessage:
         Dispatch([this, wParam] { SignatureCheckEnded(wParam); });
+        return 0;
+    case kShelfSignatureMessage:
+        Dispatch([this, wParam] { ShelfSignaturesArrived(wParam); });
         return 0;
     case WM_TIMER:
         if (wParam == kTimerExitId)

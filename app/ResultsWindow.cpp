@@ -106,7 +106,7 @@ void FillList(HWND list, const InstallResults& results, UINT dpi) {
     }
     int index = 0;
     for (const PhoneResult& row : results.rows) {
-        const std::string* cells[] = {&row.package, &row.name,  &row.serial, &row.before,
+        const std::string* cells[] = {&row.package, &row.name,   &row.serial, &row.before,
                                       &row.after,   &row.result, &row.reason};
         LVITEMA item = {};
         item.mask = LVIF_TEXT;

@@ -69,12 +69,22 @@ void SetItemText(HWND list, std::size_t row, int column, const std::string& text
 
 } // namespace
 
-std::size_t TfrmMain::ShelfCount() const { return shelf_.size(); }
-const std::string& TfrmMain::ShelfPath(std::size_t row) const { return shelf_.at(row)->path; }
-const std::string& TfrmMain::ShelfProblem(std::size_t row) const { return shelf_.at(row)->problem; }
+std::size_t TfrmMain::ShelfCount() const {
+    return shelf_.size();
+}
+const std::string& TfrmMain::ShelfPath(std::size_t row) const {
+    return shelf_.at(row)->path;
+}
+const std::string& TfrmMain::ShelfProblem(std::size_t row) const {
+    return shelf_.at(row)->problem;
+}
+const std::string& TfrmMain::ShelfSignature(std::size_t row) const {
+    return shelf_.at(row)->signature;
+}
 
 void TfrmMain::EnterShelf(bool shown) {
     if (!shown) {
+        StopShelfSignatures();
         shelf_.clear();
         SendMessageA(lvPackages, LVM_DELETEALLITEMS, 0, 0);
     }
@@ -87,6 +97,7 @@ void TfrmMain::ShowShelf(const std::vector<std::string>& paths) {
     if (inspecting_)
         return;
     // A new choice: what was on show goes, a bundle's temporary folder with it.
+    StopSignatureCheck();
     bundle_.reset();
     ResetFacts();
     EnterShelf(false);
@@ -108,8 +119,12 @@ void TfrmMain::AddToShelf(const std::vector<std::string>& paths) {
     for (const std::string& path : intake.added) {
         shelf_.push_back(std::make_unique<ShelfRow>());
         shelf_.back()->path = path;
+        shelf_.back()->id = ++nextShelfRowId_;
     }
     ReadShelfRows(first);
+    if (closed_)
+        return;
+    StartShelfSignatures();
     if (closed_)
         return;
     if (first < shelf_.size())
@@ -295,9 +310,9 @@ void TfrmMain::ShowShelfFacts(std::size_t index) {
     for (auto member = row.iconMembers.rbegin(); member != row.iconMembers.rend(); ++member) {
         RgbaImage icon;
         try {
-            const bool loaded =
-                row.bundle ? LoadBundleIcon(*row.bundle, *member, IconBox(), WindowsZipPlatform(), icon, dpi_)
-                           : LoadPackageIcon(row.path, *member, IconBox(), WindowsZipPlatform(), icon, dpi_);
+            const bool loaded = row.bundle
+                                    ? LoadBundleIcon(*row.bundle, *member, IconBox(), WindowsZipPlatform(), icon, dpi_)
+                                    : LoadPackageIcon(row.path, *member, IconBox(), WindowsZipPlatform(), icon, dpi_);
             if (!loaded)
                 continue;
         } catch (const std::exception&) {
@@ -312,6 +327,7 @@ void TfrmMain::ShowShelfFacts(std::size_t index) {
 }
 
 void TfrmMain::RemoveSelectedRows() {
+    StopShelfSignatures();
     std::size_t next = shelf_.size();
     for (int i = static_cast<int>(shelf_.size()) - 1; i >= 0; --i) {
         if (SendMessageA(lvPackages, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_SELECTED) == 0)
@@ -326,16 +342,9 @@ void TfrmMain::RemoveSelectedRows() {
         ShowPhoneReason("列表已空：请拖入或打开安装包。", std::string());
         return;
     }
+    StartShelfSignatures();
     SelectShelfRow(std::min(next, shelf_.size() - 1));
     ShowPhoneReason("列表中有 " + std::to_string(shelf_.size()) + " 个安装包。", std::string());
-}
-
-void TfrmMain::SetRowSignature(std::size_t row, const std::string& label, bool intact) {
-    if (row >= shelf_.size())
-        return;
-    shelf_[row]->signature = label;
-    shelf_[row]->intact = intact;
-    SetItemText(lvPackages, row, 3, label);
 }
 
 void TfrmMain::TakeHandedOver(const std::vector<std::string>& paths) {
@@ -434,15 +443,15 @@ void TfrmMain::ShowRowPermissions(std::size_t index) {
     PermissionsState state;
     SetWindowLongPtrA(window.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
     const LayoutBox boxPlace = ScaleBox(LayoutBox{8, 8, 284, 240}, dpi_);
-    const HWND box = CreateWindowExA(WS_EX_CLIENTEDGE, RICHEDIT_CLASSA, "",
-                                     WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY,
-                                     boxPlace.left, boxPlace.top, boxPlace.width, boxPlace.height, window.Get(), nullptr,
-                                     instance_, nullptr);
+    const HWND box =
+        CreateWindowExA(WS_EX_CLIENTEDGE, RICHEDIT_CLASSA, "",
+                        WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, boxPlace.left,
+                        boxPlace.top, boxPlace.width, boxPlace.height, window.Get(), nullptr, instance_, nullptr);
     const LayoutBox closePlace = ScaleBox(LayoutBox{220, 256, 72, 26}, dpi_);
-    const HWND close = CreateWindowExA(0, "BUTTON", "关闭", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                                       closePlace.left, closePlace.top, closePlace.width, closePlace.height,
-                                       window.Get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance_,
-                                       nullptr);
+    const HWND close =
+        CreateWindowExA(0, "BUTTON", "关闭", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, closePlace.left,
+                        closePlace.top, closePlace.width, closePlace.height, window.Get(),
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance_, nullptr);
     SendMessageA(close, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont_.Get()), FALSE);
     CHARFORMATA base = {};
     base.cbSize = sizeof base;
