@@ -2,6 +2,7 @@
 
 #include "app/AppText.h"
 #include "app/DpiAwareness.h"
+#include "app/Gathering.h"
 #include "app/LayoutScale.h"
 #include "app/RegistryUtils.h"
 #include "app/ShelfRow.h"
@@ -40,8 +41,6 @@ constexpr DWORD kCheckBox = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr DWORD kRichText = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
 constexpr DWORD kContainer = WS_EX_CONTROLPARENT;
 constexpr DWORD kList = WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS;
-// Another instance started together hands its packages over under this mark (WM_COPYDATA).
-constexpr ULONG_PTR kHandOverMark = 0x56524E4C; // "VRNL"
 constexpr UINT_PTR kHandOverTimerId = 2;
 
 // The pictures' own sizes at 96 DPI.
@@ -281,6 +280,8 @@ std::unique_ptr<TfrmMain> TfrmMain::Create(HINSTANCE instance, FormSeams seams) 
         throw VarnelError("Cannot create the main window. " + SystemErrorText(GetLastError()));
     SetWindowLongPtrA(form->handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form.get()));
     SetWindowLongPtrA(form->handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TfrmMain::WindowProc));
+    if (form->seams_.windowMade)
+        form->seams_.windowMade(form->handle_);
     form->dpi_ = WindowDpi(form->handle_);
     form->CreateControls();
     // Its place on screen scales with everything else, so it sits where it sits at 96 DPI.
@@ -633,7 +634,7 @@ void TfrmMain::FormClose() {
     StopShelfSignatures();
     IniFile.reset();
     bundle_.reset(); // its temporary folder goes with the window
-    shelf_.clear();  // and so do the list's
+    shelf_.clear();  // and so do the list's (a row being read goes when its reader lets go)
     SetTimerExitEnabled(false);
     timerExitDestroyed_ = true;
 }
@@ -882,11 +883,8 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
         if (data == nullptr || data->dwData != kHandOverMark || closed_)
             return FALSE;
-        const std::string joined(static_cast<const char*>(data->lpData), data->cbData);
-        for (const std::string& path : SplitText(joined, std::string(1, '\0'))) {
-            if (!path.empty())
-                handedOver_.push_back(path);
-        }
+        for (const std::string& path : SplitHandOver(std::string(static_cast<const char*>(data->lpData), data->cbData)))
+            handedOver_.push_back(path);
         SetTimer(handle_, kHandOverTimerId, 50, nullptr);
         if (seams_.packagesArrived)
             seams_.packagesArrived();

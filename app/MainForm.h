@@ -56,6 +56,8 @@ struct FormSeams {
     std::function<bool(std::vector<std::string>& fileNames)> chooseApkFiles;
     // Told when another instance started together has handed its packages to this window.
     std::function<void()> packagesArrived;
+    // Told of the window as soon as it is made, before it reads a package.
+    std::function<void(HWND window)> windowMade;
     // Checks the signatures of each package shown, on a thread of its own. Tests that are about
     // something else turn it off, so that their packages' permission boxes and installs are as
     // they were.
@@ -432,7 +434,9 @@ private:
     std::string apkIconMember_;
     UINT dpi_ = 96;
     bool holdingSize_ = false;
-    std::vector<std::unique_ptr<ShelfRow>> shelf_;
+    // Shared: a row stays whole for a handler that is reading it while messages run, whatever
+    // happens to the list meanwhile.
+    std::vector<std::shared_ptr<ShelfRow>> shelf_;
     std::uint64_t nextShelfRowId_ = 0;
     std::unique_ptr<ShelfSignatureWork> shelfSignatureWork_;
     WPARAM shelfSignatureGeneration_ = 0;

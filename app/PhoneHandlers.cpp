@@ -298,7 +298,7 @@ struct ShelfForRun {
 } // namespace
 
 void TfrmMain::InstallShelfClick() {
-    if (!AwaitShelfSignatures())
+    if (inspecting_ || !AwaitShelfSignatures())
         return;
     ShelfForRun run;
     for (const auto& row : shelf_) {
@@ -330,6 +330,8 @@ void TfrmMain::InstallShelfClick() {
 }
 
 void TfrmMain::UninstallShelfClick() {
+    if (inspecting_)
+        return;
     std::vector<ShelfPackage> packages;
     for (const auto& row : shelf_) {
         ShelfPackage entry;

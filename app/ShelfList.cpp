@@ -117,7 +117,7 @@ void TfrmMain::AddToShelf(const std::vector<std::string>& paths) {
     const ShelfIntake intake = TakeIn(paths, listed, ListFolder, isLeadByte);
     const std::size_t first = shelf_.size();
     for (const std::string& path : intake.added) {
-        shelf_.push_back(std::make_unique<ShelfRow>());
+        shelf_.push_back(std::make_shared<ShelfRow>());
         shelf_.back()->path = path;
         shelf_.back()->id = ++nextShelfRowId_;
     }
@@ -159,9 +159,10 @@ void TfrmMain::ReadShelfRows(std::size_t first) {
     for (std::size_t start = first; start < shelf_.size(); start += kReadTogether) {
         const std::size_t end = std::min(shelf_.size(), start + kReadTogether);
         std::vector<ToolRun> runs;
-        std::vector<ShelfRow*> reading;
+        std::vector<std::shared_ptr<ShelfRow>> reading;
         for (std::size_t i = start; i < end; ++i) {
-            ShelfRow& row = *shelf_[i];
+            const std::shared_ptr<ShelfRow> held = shelf_[i];
+            ShelfRow& row = *held;
             try {
                 row.sizeText = FileSizeText(row.path, system_);
                 std::string inspected = row.path;
@@ -177,7 +178,7 @@ void TfrmMain::ReadShelfRows(std::size_t first) {
                 }
                 runs.emplace_back();
                 runs.back().commandLine = BadgingCommandLine(exeFolder_, inspected);
-                reading.push_back(&row);
+                reading.push_back(held);
             } catch (const std::exception& error) {
                 row.problem = row.sizeText.empty() ? "文件不存在或无法打开" : error.what();
             }
@@ -203,13 +204,14 @@ void TfrmMain::ReadShelfRows(std::size_t first) {
             row.permissions = facts.permissions;
             row.iconMembers = facts.iconMembers;
         }
-        for (std::size_t i = start; i < end; ++i)
+        for (std::size_t i = start; i < end && i < shelf_.size() && !closed_; ++i)
             FillShelfItem(i);
     }
 }
 
 void TfrmMain::FillShelfItem(std::size_t index) {
-    ShelfRow& row = *shelf_[index];
+    const std::shared_ptr<ShelfRow> held = shelf_[index];
+    ShelfRow& row = *held;
     // The row's icon, drawn for the list's box, from the last icon the tool names (the densest);
     // the logo where the package has none to show.
     row.image = 0;
@@ -291,7 +293,8 @@ void TfrmMain::SelectShelfRow(std::size_t row) {
 void TfrmMain::ShowShelfFacts(std::size_t index) {
     if (index >= shelf_.size())
         return;
-    const ShelfRow& row = *shelf_[index];
+    const std::shared_ptr<ShelfRow> held = shelf_[index];
+    const ShelfRow& row = *held;
     // The fields and icon are the row's alone; the last run's table stays behind the note.
     for (HWND field : {lblAppName, lblAppVersion, lblSysRequest, lblFileSize, lblPackageName})
         SetCaption(field, "未知");
@@ -327,6 +330,8 @@ void TfrmMain::ShowShelfFacts(std::size_t index) {
 }
 
 void TfrmMain::RemoveSelectedRows() {
+    if (inspecting_)
+        return; // the rows are being read: their places must hold
     StopShelfSignatures();
     std::size_t next = shelf_.size();
     for (int i = static_cast<int>(shelf_.size()) - 1; i >= 0; --i) {

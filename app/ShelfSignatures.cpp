@@ -31,7 +31,7 @@ void TfrmMain::StartShelfSignatures() {
     auto work = std::make_unique<ShelfSignatureWork>();
     std::vector<ShelfSignatureWork::Item> items;
     for (std::size_t index = 0; index < shelf_.size(); ++index) {
-        ShelfRow* row = shelf_[index].get();
+        const std::shared_ptr<ShelfRow> row = shelf_[index];
         if (row->checked || !row->problem.empty())
             continue;
         ShelfSignatureWork::Item item{row->id, row->path, {}, {}};

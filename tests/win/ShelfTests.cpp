@@ -237,3 +237,77 @@ TEST_CASE("Each row shows its signature verdict; packages that are not intact ar
     CHECK(results.rows[2].result == "未安装");
 }
 #endif
+
+namespace {
+
+struct Found {
+    DWORD process;
+    HWND window;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND window, LPARAM data) {
+    auto* found = reinterpret_cast<Found*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char name[32] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (process != found->process || std::strcmp(name, "TfrmMain") != 0)
+        return TRUE;
+    found->window = window;
+    return FALSE;
+}
+
+BOOL CALLBACK FindList(HWND child, LPARAM data) {
+    char name[32] = {};
+    GetClassNameA(child, name, sizeof name);
+    if (std::strcmp(name, WC_LISTVIEWA) != 0 || !IsWindowVisible(child))
+        return TRUE;
+    *reinterpret_cast<HWND*>(data) = child;
+    return FALSE;
+}
+
+} // namespace
+
+TEST_CASE("Two instances started together end in one window holding both packages") {
+    ProgramFolder program;
+    program.WriteCfg("[ApplicationConfig]\r\nIsCloseAfterInstall=false\r\n");
+    const std::string exe = program.Folder() + "Varnel.exe";
+    REQUIRE(CopyFileA((TestPath(VARNEL_TOOLS_DIR) + "\\..\\Varnel.exe").c_str(), exe.c_str(), FALSE));
+    PROCESS_INFORMATION started[2] = {};
+    const std::string packages[2] = {Sample(), Label("label-2")};
+    for (int i = 0; i < 2; ++i) {
+        std::string command = "\"" + exe + "\" \"" + packages[i] + "\"";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        REQUIRE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &started[i]));
+        CloseHandle(started[i].hThread);
+    }
+    // Either may start first: one hands its package over and ends, the other shows both.
+    const HANDLE processes[2] = {started[0].hProcess, started[1].hProcess};
+    const DWORD ended = WaitForMultipleObjects(2, processes, FALSE, 60000);
+    REQUIRE(ended < WAIT_OBJECT_0 + 2);
+    const int gone = static_cast<int>(ended - WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(started[gone].hProcess, &code);
+    CHECK(code == 0);
+    Found found = {started[1 - gone].dwProcessId, nullptr};
+    HWND list = nullptr;
+    int rows = 0;
+    for (int tries = 0; tries < 300 && rows < 2; ++tries) {
+        Sleep(100);
+        if (found.window == nullptr)
+            EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&found));
+        if (found.window != nullptr && list == nullptr)
+            EnumChildWindows(found.window, FindList, reinterpret_cast<LPARAM>(&list));
+        if (list != nullptr)
+            rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    }
+    CHECK(rows == 2);
+    if (found.window != nullptr)
+        PostMessageA(found.window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(started[1 - gone].hProcess, 20000) != WAIT_OBJECT_0)
+        TerminateProcess(started[1 - gone].hProcess, 1);
+    CloseHandle(started[0].hProcess);
+    CloseHandle(started[1].hProcess);
+}
