@@ -23,7 +23,7 @@ namespace {
 
 // The columns at 96 DPI: name (with the icon), version, size, signature.
 const char* const kShelfColumns[] = {"名称", "版本", "大小", "签名"};
-const int kShelfColumnWidths[] = {104, 54, 52, 48};
+const int kShelfColumnWidths[] = {100, 54, 52, 48};
 // The icon beside each row's name, at 96 DPI.
 constexpr int kRowIcon = 20;
 // Packages read by the tool at once: enough to keep two cores busy, few enough to stay light.
