@@ -358,7 +358,8 @@ void TfrmMain::TakeHandedOver(const std::vector<std::string>& paths) {
     // What is on show joins the list: the first instance's package comes first.
     if (!shelfShown_) {
         std::vector<std::string> all;
-        if (!ApkFileName.empty() && IsWindowVisible(PanelInstall))
+        // The panel's own style: the window itself may not be on screen yet.
+        if (!ApkFileName.empty() && (GetWindowLongA(PanelInstall, GWL_STYLE) & WS_VISIBLE) != 0)
             all.push_back(ApkFileName);
         all.insert(all.end(), paths.begin(), paths.end());
         ShowWindow(PanelDefault, SW_HIDE);
