@@ -1,7 +1,7 @@
 #!/bin/sh
-# ./run.sh [package.apk]
+# ./run.sh [package.apk...]
 # Builds what is missing and starts Varnel on a package (the built-in sample when none is given)
-# under Wine, as a double-click on the package in Explorer would. Without an X display it runs
+# under Wine, as a double-click on the package in Explorer would; several show as the list. Without an X display it runs
 # inside Xvfb in a Wine virtual desktop and saves a screenshot of the window,
 # build/win/varnel-screenshot.png (or the file VARNEL_SCREENSHOT names).
 # VARNEL_WINE_DPI=144 shows it on a display of 144 dots per inch (150 %), in a prefix of its own.
@@ -25,9 +25,7 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 
-apk="${1:-$build/data/sample.apk}"
-[ -f "$apk" ] || { echo "No such package: $apk" >&2; exit 1; }
-apk=$(cd "$(dirname "$apk")" && pwd)/$(basename "$apk")
+[ $# -gt 0 ] || set -- "$build/data/sample.apk"
 # Varnel's aapt.exe (ours, in app/adb) reads the package itself: nothing to prepare.
 
 wine_run="$root/cmake/wine-run.sh"
@@ -35,21 +33,35 @@ dpi="${VARNEL_WINE_DPI:-96}"
 prefix=$(varnel_wine_prefix "$build")
 "$wine_run" "$build" cmd /c exit >/dev/null 2>&1 || true   # makes the prefix on first use
 winpath() { "$wine_run" "$build" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
-winapk=$(winpath "$apk")
+# Several packages open together, as a multiple selection in Explorer opens them.
+winapks=""
+for apk in "$@"; do
+    [ -e "$apk" ] || { echo "No such package: $apk" >&2; exit 1; }
+    apk=$(cd "$(dirname "$apk")" && pwd)/$(basename "$apk")
+    winapks="$winapks$(winpath "$apk")
+"
+done
+oldIfs=$IFS
+IFS='
+'
+set -f
+set -- $winapks
+set +f
+IFS=$oldIfs
 # The stand-in's phones start as their scenario says, not as the last run left them.
 rm -f "$build/app/adb/fake-adb-state.txt"
 exe=$(winpath "$build/app/Varnel.exe")
 shellopen=$(winpath "$build/tools/shellopen.exe")
 
 if [ -n "${DISPLAY:-}" ]; then
-    exec "$wine_run" "$build" "$shellopen" "$exe" "$winapk"
+    exec "$wine_run" "$build" "$shellopen" "$exe" "$@"
 fi
 
 varnel_xvfb_start "$build"
 shot="${VARNEL_SCREENSHOT:-$build/varnel-screenshot.png}"
 # A desktop of 1024 x 768 at 96 DPI, as large at any other density.
 desktop="$((1024 * dpi / 96))x$((768 * dpi / 96))"
-"$wine_run" "$build" explorer /desktop=Varnel,"$desktop" "$shellopen" "$exe" "$winapk" >/dev/null 2>&1 &
+"$wine_run" "$build" explorer /desktop=Varnel,"$desktop" "$shellopen" "$exe" "$@" >/dev/null 2>&1 &
 if [ -n "${VARNEL_PRESS_INSTALL:-}" ]; then
     sleep 5
     # On the window's own desktop, where it can be found.

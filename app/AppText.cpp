@@ -2,6 +2,7 @@
 
 #include "device/TextSplit.h"
 
+#include <algorithm>
 
 const char* const kPublisherHost = "www.quorly.com";
 
@@ -33,10 +34,15 @@ StartupArguments ReadStartupCommandLine(const std::string& commandLine) {
     if (items.size() == 1 || items.empty())
         return arguments;
     arguments.plainStart = false;
-    for (char c : items[1]) {
-        if (c != '"')
-            arguments.apkFileName += c;
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        std::string name;
+        for (char c : items[i]) {
+            if (c != '"')
+                name += c;
+        }
+        arguments.apkFileNames.push_back(name);
     }
+    arguments.apkFileName = arguments.apkFileNames.front();
     return arguments;
 }
 
@@ -60,4 +66,24 @@ std::string OpenDialogFilter() {
                            "安装包组（apks、xapk、apkm）\0*.apks;*.xapk;*.apkm\0"
                            "所有支持的文件\0*.apk;*.apks;*.xapk;*.apkm\0";
     return std::string(entries, sizeof entries); // the literal's own NUL ends the list
+}
+
+std::vector<std::string> OpenDialogFiles(const std::string& buffer) {
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; start < buffer.size();) {
+        const std::size_t end = std::min(buffer.find('\0', start), buffer.size());
+        if (end == start)
+            break;
+        parts.push_back(buffer.substr(start, end - start));
+        start = end + 1;
+    }
+    if (parts.size() <= 1)
+        return parts;
+    std::string folder = parts.front();
+    if (folder.back() != '\\')
+        folder += '\\';
+    std::vector<std::string> files;
+    for (std::size_t i = 1; i < parts.size(); ++i)
+        files.push_back(folder + parts[i]);
+    return files;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 // Fixed texts of the program and the small rules about text that the window follows.
 
@@ -23,12 +24,19 @@ std::string WithFullStop(const std::string& message);
 struct StartupArguments {
     bool plainStart = true;
     std::string apkFileName; // with every double quote removed
+    // Every item after the program's own, each with its double quotes removed; more than one when
+    // the command line names several packages.
+    std::vector<std::string> apkFileNames;
 };
 StartupArguments ReadStartupCommandLine(const std::string& commandLine);
 
 // The Open dialog's filter, its entries as the dialog takes them (name, NUL, patterns, NUL; a
 // second NUL at the end): APKs first, then bundles, then every kind the program opens.
 std::string OpenDialogFilter();
+
+// The files chosen in the Open dialog with multiple selection, from its buffer (up to its double
+// NUL): one full path alone, or the folder followed by the names chosen in it.
+std::vector<std::string> OpenDialogFiles(const std::string& buffer);
 
 // Where a link label's address is sent: without its trailing blanks, and with "http://" put
 // before an address that names no scheme, so the user's default browser opens it as a web page.

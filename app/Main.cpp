@@ -1,5 +1,6 @@
 #include "app/AppText.h"
 #include "app/DpiAwareness.h"
+#include "app/Gathering.h"
 #include "app/MainForm.h"
 
 #include <objbase.h>
@@ -11,9 +12,27 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     const HRESULT com = CoInitialize(nullptr);
     int exitCode = 0;
     {
+        // A start with packages joins the instances started with it (a multiple selection in
+        // Explorer); a plain start stays apart.
+        const StartupArguments arguments = ReadStartupCommandLine(GetCommandLineA());
+        std::unique_ptr<Gathering> gathering;
+        if (!arguments.plainStart && !arguments.apkFileNames.empty()) {
+            gathering = std::make_unique<Gathering>();
+            if (!gathering->First() && gathering->HandOver(arguments.apkFileNames)) {
+                if (SUCCEEDED(com))
+                    CoUninitialize();
+                return 0;
+            }
+        }
+        FormSeams seams;
+        Gathering* const first = gathering && gathering->First() ? gathering.get() : nullptr;
+        seams.windowMade = [first](HWND window) {
+            if (first != nullptr)
+                first->Mark(window);
+        };
         std::unique_ptr<TfrmMain> form;
         try {
-            form = TfrmMain::Create(instance);
+            form = TfrmMain::Create(instance, seams);
         } catch (const std::exception& error) {
             MessageBoxA(nullptr, WithFullStop(error.what()).c_str(), kApplicationTitle, MB_OK | MB_ICONSTOP);
             if (SUCCEEDED(com))

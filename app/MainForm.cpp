@@ -2,8 +2,10 @@
 
 #include "app/AppText.h"
 #include "app/DpiAwareness.h"
+#include "app/Gathering.h"
 #include "app/LayoutScale.h"
 #include "app/RegistryUtils.h"
+#include "app/ShelfRow.h"
 #include "app/Resource.h"
 #include "app/SignatureCheck.h"
 #include "device/ToolCommands.h"
@@ -38,6 +40,8 @@ constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD kCheckBox = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr DWORD kRichText = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
 constexpr DWORD kContainer = WS_EX_CONTROLPARENT;
+constexpr DWORD kList = WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS;
+constexpr UINT_PTR kHandOverTimerId = 2;
 
 // The pictures' own sizes at 96 DPI.
 constexpr int kLogoLarge = 128;
@@ -183,6 +187,10 @@ const TfrmMain::LayoutRow TfrmMain::kLayout[] = {
     {&F::lblSysRequest, "EDIT", &F::GroupBoxBasic, {88, 149, 161, 21}, "未知", kField},
     {&F::lblFileSize, "EDIT", &F::GroupBoxBasic, {88, 179, 161, 21}, "未知", kField},
     {&F::lblPackageName, "EDIT", &F::GroupBoxBasic, {88, 207, 161, 21}, "未知", kField},
+    // Several packages: their list stands where the permission box stands, shown in its place.
+    {&F::GroupBoxPackages, "BUTTON", &F::PanelInstall, {280, 8, 281, 233}, "安装包列表", kGroup & ~WS_VISIBLE,
+     kContainer},
+    {&F::lvPackages, WC_LISTVIEWA, &F::GroupBoxPackages, {10, 18, 261, 206}, "", kList, WS_EX_CLIENTEDGE},
 
     // The button row, bottom-aligned and lowest.
     {&F::PanelBtn, kPanelClassName, &F::handle_, {0, 280, 567, 51}, "", kPanel, kContainer},
@@ -251,7 +259,8 @@ TfrmMain::TfrmMain(HINSTANCE instance, FormSeams seams)
       system_(WindowsSystem()), runner_(ProcessPendingMessages, [this] { return closed_; }), phoneTools_{exeFolder_, runner_, system_} {}
 
 TfrmMain::~TfrmMain() {
-    signatureWork_.reset(); // the checking thread ends before the window does
+    signatureWork_.reset(); // the checking threads end before the window does
+    shelfSignatureWork_.reset();
     if (handle_ != nullptr) {
         SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
         DestroyWindow(handle_);
@@ -271,6 +280,8 @@ std::unique_ptr<TfrmMain> TfrmMain::Create(HINSTANCE instance, FormSeams seams) 
         throw VarnelError("Cannot create the main window. " + SystemErrorText(GetLastError()));
     SetWindowLongPtrA(form->handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form.get()));
     SetWindowLongPtrA(form->handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TfrmMain::WindowProc));
+    if (form->seams_.windowMade)
+        form->seams_.windowMade(form->handle_);
     form->dpi_ = WindowDpi(form->handle_);
     form->CreateControls();
     // Its place on screen scales with everything else, so it sits where it sits at 96 DPI.
@@ -352,7 +363,7 @@ void TfrmMain::CreateControls() {
         CreateControl(row);
     SendMessageA(ckbIsClose, BM_SETCHECK, BST_CHECKED, 0);
 
-    for (HWND box : {GBoxInfo, GroupBoxPermission, GroupBoxBasic, GroupBox1})
+    for (HWND box : {GBoxInfo, GroupBoxPermission, GroupBoxBasic, GroupBox1, GroupBoxPackages})
         SetWindowSubclass(box, ForwardSubclassProc, kForwardSubclassId, 0);
     for (HWND linkLabel : {lblGoMarket, lblDownDriver, lblHelp, lblCheckUpdate, lblDownHint, lblOpenApp})
         SetWindowSubclass(linkLabel, LinkSubclassProc, kLinkSubclassId, reinterpret_cast<DWORD_PTR>(this));
@@ -384,6 +395,7 @@ void TfrmMain::CreateControls() {
     SendMessageA(txtPermissionInfo, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&base));
     SendMessageA(txtPermissionInfo, EM_EXLIMITTEXT, 0, 4 * 1024 * 1024);
     SetRichEditZoom();
+    LayOutShelf();
 
     for (auto& look : looks_) {
         if (look->isLabel)
@@ -450,6 +462,7 @@ void TfrmMain::ChangeDpi(UINT dpi, const RECT* suggested) {
     LayOutControls();
     SetRichEditZoom();
     RefitApkIcon();
+    LayOutShelf();
     if (suggested != nullptr) {
         const POINT topLeft = {suggested->left, suggested->top};
         PlaceWindow(&topLeft);
@@ -579,6 +592,10 @@ void TfrmMain::FormCreate() {
     }
     ShowWindow(PanelDefault, SW_HIDE);
     ShowWindow(PanelInstall, SW_SHOW);
+    if (arguments.apkFileNames.size() > 1) {
+        ShowShelf(arguments.apkFileNames);
+        return;
+    }
     ApkFileName = arguments.apkFileName;
     InspectApk(ApkFileName);
 }
@@ -614,8 +631,10 @@ void TfrmMain::FormResize() {
 
 void TfrmMain::FormClose() {
     StopSignatureCheck();
+    StopShelfSignatures();
     IniFile.reset();
     bundle_.reset(); // its temporary folder goes with the window
+    shelf_.clear();  // and so do the list's (a row being read goes when its reader lets go)
     SetTimerExitEnabled(false);
     timerExitDestroyed_ = true;
 }
@@ -853,6 +872,24 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM:
         DrawImage(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->hwndFrom == lvPackages)
+            Dispatch([this, header] { HandleShelfNotify(*header); });
+        return 0;
+    }
+    case WM_COPYDATA: {
+        // Taken now and read once the sender has its answer: it waits for it.
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (data == nullptr || data->dwData != kHandOverMark || closed_)
+            return FALSE;
+        for (const std::string& path : SplitHandOver(std::string(static_cast<const char*>(data->lpData), data->cbData)))
+            handedOver_.push_back(path);
+        SetTimer(handle_, kHandOverTimerId, 50, nullptr);
+        if (seams_.packagesArrived)
+            seams_.packagesArrived();
+        return TRUE;
+    }
     case WM_DROPFILES: {
         const auto drop = reinterpret_cast<HDROP>(wParam);
         Dispatch([this, drop] { FormDropFiles(drop); });
@@ -861,9 +898,19 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kSignatureCheckedMessage:
         Dispatch([this, wParam] { SignatureCheckEnded(wParam); });
         return 0;
+    case kShelfSignatureMessage:
+        Dispatch([this, wParam] { ShelfSignaturesArrived(wParam); });
+        return 0;
     case WM_TIMER:
         if (wParam == kTimerExitId)
             Dispatch([this] { TimerExitTimer(); });
+        if (wParam == kHandOverTimerId && !inspecting_) {
+            // Packages handed over while a package was being read wait for it to end.
+            KillTimer(handle_, kHandOverTimerId);
+            std::vector<std::string> paths;
+            paths.swap(handedOver_);
+            Dispatch([this, &paths] { TakeHandedOver(paths); });
+        }
         return 0;
     case WM_SIZE:
         if (wParam != SIZE_MINIMIZED)

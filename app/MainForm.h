@@ -8,6 +8,7 @@
 #include "image/RgbaImage.h"
 
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdint>
@@ -18,6 +19,13 @@
 #include <vector>
 
 class OpenedBundle;
+
+struct ImageListTraits {
+    using Type = HIMAGELIST;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type list) { ImageList_Destroy(list); }
+};
+using UniqueImageList = UniqueResource<ImageListTraits>;
 
 // What the window asks of the world outside it. The program uses the real ones; tests replace
 // them so that nothing modal blocks a test and nothing leaves the machine.
@@ -44,6 +52,13 @@ struct FormSeams {
     // Puts a question about the phones, answered Yes (true) or No. Default: a Yes/No box whose
     // default button is No.
     std::function<bool(const std::string& question)> askYesNo;
+    // The Open dialog with several files chosen at once; when set it is asked instead of
+    // chooseApkFile. Default: the dialog with multiple selection.
+    std::function<bool(std::vector<std::string>& fileNames)> chooseApkFiles;
+    // Told when another instance started together has handed its packages to this window.
+    std::function<void()> packagesArrived;
+    // Told of the window as soon as it is made, before it reads a package.
+    std::function<void(HWND window)> windowMade;
     // Checks the signatures of each package shown, on a thread of its own. Tests that are about
     // something else turn it off, so that their packages' permission boxes and installs are as
     // they were.
@@ -133,6 +148,33 @@ public:
     // The bundle on show (.apks, .xapk, .apkm), or none.
     const OpenedBundle* Bundle() const { return bundle_.get(); }
 
+    // ---- The list of packages ----
+    // Several packages chosen together show as a list where the permission box stands; the facts
+    // panel shows the selected row's. One package chosen alone shows as it always did.
+    bool ShowsShelf() const { return shelfShown_; }
+    std::size_t ShelfCount() const;
+    const std::string& ShelfPath(std::size_t row) const;
+    // Why a row can't be installed (damaged, a bundle without a base); empty for a good one.
+    const std::string& ShelfProblem(std::size_t row) const;
+    // Puts the list in place of what is on show (a new choice), or adds to the list on show (a
+    // drop onto it). Folders give the packages directly inside them.
+    void ShowShelf(const std::vector<std::string>& paths);
+    void AddToShelf(const std::vector<std::string>& paths);
+    void SelectShelfRow(std::size_t row);
+    // Del: the selected rows leave the list.
+    void RemoveSelectedRows();
+    // A double-click on a row: its permissions, in a window of their own.
+    void ShowRowPermissions(std::size_t row);
+    // The window with a row's permissions while it is open (null otherwise).
+    HWND PermissionsWindow() const { return permissionsWindow_; }
+    // Where a row's signature verdict goes: the text of its signature column, and whether an install
+    // of the list asks first (a row not intact is installed only when the user says so).
+    void SetRowSignature(std::size_t row, const std::string& label, bool intact);
+    const std::string& ShelfSignature(std::size_t row) const;
+    // Waits for the rows' verdicts, as an install does; false when the window closed meanwhile.
+    bool AwaitShelfSignatures();
+    // Packages that another instance started together handed over (WM_COPYDATA).
+    void TakeHandedOver(const std::vector<std::string>& paths);
     // ---- The package's signatures ----
     // Checked after the facts show, on a worker thread; the verdict is the permission box's first
     // block, and a click on that block shows every certificate.
@@ -236,6 +278,8 @@ public:
     HWND lblDownHint = nullptr;
     HWND lblReason = nullptr;
     HWND lblOpenApp = nullptr;
+    HWND GroupBoxPackages = nullptr;
+    HWND lvPackages = nullptr;
 
     // The layout's client area at 96 DPI, which every system must give the window (scaled to
     // the window's density).
@@ -248,6 +292,8 @@ private:
     struct ControlLook;
     struct LayoutRow;
     class PhoneView;
+    struct ShelfRow;
+    struct ShelfSignatureWork;
     struct SignatureWork;
     enum class FontKind { Default, Link, Status };
 
@@ -307,6 +353,22 @@ private:
     // The note that says the package on show is a bundle, and its pieces for the details.
     std::string BundleNote(std::string& details) const;
     bool IsLink(HWND control) const;
+    // The list: reading its rows' facts, showing them, and running it onto the phones.
+    void ReadShelfRows(std::size_t first);
+    void FillShelfItem(std::size_t row);
+    void ShowShelfFacts(std::size_t row);
+    void LayOutShelf();
+    void EnterShelf(bool shown);
+    void HandleShelfNotify(const NMHDR& header);
+    void InstallShelfClick();
+    void UninstallShelfClick();
+    // The rows' signature verdicts, on a thread of their own; the list changing abandons the check
+    // and starts it again for the rows still without a verdict.
+    void StartShelfSignatures();
+    void StopShelfSignatures();
+    void ShelfSignaturesArrived(WPARAM generation);
+    // Writes permission blocks into any rich edit box, as the permission box shows them.
+    void WritePermissionRuns(HWND box, const StringList& names);
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -374,6 +436,16 @@ private:
     std::string apkIconMember_;
     UINT dpi_ = 96;
     bool holdingSize_ = false;
+    // Shared: a row stays whole for a handler that is reading it while messages run, whatever
+    // happens to the list meanwhile.
+    std::vector<std::shared_ptr<ShelfRow>> shelf_;
+    std::uint64_t nextShelfRowId_ = 0;
+    std::unique_ptr<ShelfSignatureWork> shelfSignatureWork_;
+    WPARAM shelfSignatureGeneration_ = 0;
+    bool shelfShown_ = false;
+    UniqueImageList shelfIcons_; // the list's icons, at the window's density
+    HWND permissionsWindow_ = nullptr;
+    std::vector<std::string> handedOver_; // packages arrived while the window was busy
     std::vector<std::unique_ptr<ControlLook>> looks_;
     HWND hoveredLink_ = nullptr;
 };

@@ -138,3 +138,13 @@ void TfrmMain::AppendPermissionInfo(const std::string& name) {
         AppendLine(txtPermissionInfo, run.text);
     }
 }
+
+void TfrmMain::WritePermissionRuns(HWND box, const StringList& names) {
+    if (!IniFile)
+        return;
+    for (const StyledRun& run : PermissionRuns(names, *IniFile)) {
+        SelectCaretLine(box);
+        SetSelectionFormat(box, run);
+        AppendLine(box, run.text);
+    }
+}

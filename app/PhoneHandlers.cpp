@@ -5,8 +5,10 @@
 #include "app/AppText.h"
 #include "app/MainForm.h"
 #include "app/ResultsWindow.h"
+#include "app/ShelfRow.h"
 #include "app/ZipPlatformWin.h"
 #include "device/PhoneOperations.h"
+#include "device/ShelfRun.h"
 #include "device/SignerHash.h"
 #include "device/ToolCommands.h"
 
@@ -151,6 +153,7 @@ public:
     }
     bool AskDowngrade(const std::string& question) override { return Ask(question, MB_ICONQUESTION); }
     bool AskReplace(const std::string& question) override { return Ask(question, MB_ICONWARNING); }
+    bool AskNotIntact(const std::string& question) override { return Ask(question, MB_ICONWARNING); }
     void ShowResults(const InstallResults& results) override { form_.ShowInstallResults(results); }
     void SetBusy(bool busy) override {
         if (busy) {
@@ -199,6 +202,10 @@ PackageToInstall TfrmMain::PackageOnShow() const {
 }
 
 void TfrmMain::btnInstallClick() {
+    if (shelfShown_) {
+        InstallShelfClick();
+        return;
+    }
     if (!ConfirmInstallOfRefusedPackage())
         return;
     PhoneView view(*this);
@@ -225,6 +232,10 @@ void TfrmMain::btnInstallClick() {
 }
 
 void TfrmMain::btnUninstallClick() {
+    if (shelfShown_) {
+        UninstallShelfClick();
+        return;
+    }
     PhoneView view(*this);
     UninstallPackage(PackageName, phoneTools_, view);
 }
@@ -261,7 +272,7 @@ void TfrmMain::ShowResultsTable() {
     look.owner = handle_;
     look.font = static_cast<HFONT>(defaultFont_.Get());
     look.dpi = dpi_;
-    look.caption = "各手机的安装结果";
+    look.caption = installResults_.ManyPackages() ? "各安装包在各手机上的结果" : "各手机的安装结果";
     look.showDetails = [this] { ShowDetails(reasonDetails_); };
     look.opened = [this](HWND window) { resultsWindow_ = window; };
     // The table shows the rows as they were when it opened, whatever runs meanwhile.
@@ -274,3 +285,62 @@ bool TfrmMain::IsDeviceConnected(const StringList& lines) const { return ::IsDev
 bool TfrmMain::HasDoubleByteChars(const std::string& text) const { return ::HasDoubleByteChars(text, system_); }
 
 void TfrmMain::MakeTempApkPath(std::string& path) const { path = ::MakeTempApkPath(system_); }
+
+namespace {
+
+// The list as a run onto the phones takes it: each row's facts, its signer, and a bundle's pieces,
+// which the run holds for as long as it goes whatever happens to the list meanwhile.
+struct ShelfForRun {
+    std::vector<ShelfPackage> packages;
+    std::vector<std::unique_ptr<BundlePackage>> bundles;
+};
+
+} // namespace
+
+void TfrmMain::InstallShelfClick() {
+    if (inspecting_ || !AwaitShelfSignatures())
+        return;
+    ShelfForRun run;
+    for (const auto& row : shelf_) {
+        ShelfPackage entry;
+        entry.package.file = row->path;
+        entry.package.packageName = row->packageName;
+        entry.package.versionCode = row->versionCode;
+        entry.package.versionName = row->versionName;
+        entry.package.appName = row->appName;
+        entry.package.requiredAndroid = row->sdkLabel == "未知" ? std::string() : row->sdkLabel;
+        entry.package.launchableActivity = row->launchableActivity;
+        entry.label = (row->appName.empty() ? row->packageName : row->appName) +
+                      (row->versionName.empty() ? std::string() : " " + row->versionName);
+        if (entry.label.empty())
+            entry.label = row->path;
+        entry.problem = row->problem;
+        entry.notIntact = !row->intact;
+        if (row->problem.empty() && row->bundle) {
+            run.bundles.push_back(std::make_unique<BundlePackage>(row->bundle, runner_, exeFolder_, row->packageName));
+            entry.pieces = run.bundles.back().get();
+            entry.package.signer = PackageSigner(row->bundle->BasePath());
+        } else if (row->problem.empty()) {
+            entry.package.signer = PackageSigner(row->path);
+        }
+        run.packages.push_back(entry);
+    }
+    PhoneView view(*this);
+    InstallShelf(run.packages, phoneTools_, view);
+}
+
+void TfrmMain::UninstallShelfClick() {
+    if (inspecting_)
+        return;
+    std::vector<ShelfPackage> packages;
+    for (const auto& row : shelf_) {
+        ShelfPackage entry;
+        entry.package.file = row->path;
+        entry.package.packageName = row->packageName;
+        entry.label = row->appName.empty() ? row->packageName : row->appName;
+        entry.problem = row->problem;
+        packages.push_back(entry);
+    }
+    PhoneView view(*this);
+    UninstallShelf(packages, phoneTools_, view);
+}

@@ -63,6 +63,9 @@ void WriteClasses(RegistryWriter& writer, const std::string& prefix, const std::
     writer.Close();
     writer.Open(prefix + progId + "\\Shell\\Open");
     writer.WriteString("", kOpenVerbText);
+    // The verb stays on offer however many packages are selected (Explorer's default model limits
+    // it); Explorer starts an instance for each file, and those gather in one window.
+    writer.WriteString("MultiSelectModel", "Player");
     writer.Close();
     writer.Open(prefix + progId + "\\Shell\\Open\\Command");
     writer.WriteString("", "\"" + exePath + "\" \"%1\"");

@@ -91,26 +91,31 @@ HWND Child(HWND parent, const char* className, const char* text, DWORD style, in
     return control;
 }
 
+// A table of a list of packages has the package as its first column.
+constexpr int kPackageColumnWidth = 130;
+
 void FillList(HWND list, const InstallResults& results, UINT dpi) {
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_LABELTIP);
-    for (int i = 0; i < 6; ++i) {
+    const int first = results.ManyPackages() ? 0 : 1;
+    for (int i = first; i < 7; ++i) {
         LVCOLUMNA column = {};
         column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.cx = ScaleToDpi(kColumnWidths[i], dpi);
-        column.pszText = const_cast<char*>(kColumns[i]);
-        SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+        column.cx = ScaleToDpi(i == 0 ? kPackageColumnWidth : kColumnWidths[i - 1], dpi);
+        column.pszText = const_cast<char*>(i == 0 ? "安装包" : kColumns[i - 1]);
+        SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i - first), reinterpret_cast<LPARAM>(&column));
     }
     int index = 0;
     for (const PhoneResult& row : results.rows) {
-        const std::string* cells[] = {&row.name, &row.serial, &row.before, &row.after, &row.result, &row.reason};
+        const std::string* cells[] = {&row.package, &row.name,   &row.serial, &row.before,
+                                      &row.after,   &row.result, &row.reason};
         LVITEMA item = {};
         item.mask = LVIF_TEXT;
         item.iItem = index;
-        item.pszText = const_cast<char*>(cells[0]->c_str());
+        item.pszText = const_cast<char*>(cells[first]->c_str());
         SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        for (int column = 1; column < 6; ++column) {
+        for (int column = first + 1; column < 7; ++column) {
             LVITEMA cell = {};
-            cell.iSubItem = column;
+            cell.iSubItem = column - first;
             cell.pszText = const_cast<char*>(cells[column]->c_str());
             SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&cell));
         }
@@ -146,7 +151,8 @@ void ShowResultsTable(const ResultsTableLook& look, const InstallResults& result
     const UINT dpi = look.dpi;
     constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-    RECT outer = {0, 0, ScaleToDpi(kClientWidth, dpi), ScaleToDpi(kClientHeight, dpi)};
+    const int clientWidth = kClientWidth + (results.ManyPackages() ? kPackageColumnWidth : 0);
+    RECT outer = {0, 0, ScaleToDpi(clientWidth, dpi), ScaleToDpi(kClientHeight, dpi)};
     AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
     // Centred over the window it belongs to.
     RECT owner = {0, 0, 0, 0};
@@ -174,9 +180,9 @@ void ShowResultsTable(const ResultsTableLook& look, const InstallResults& result
     const int buttonsTop = kClientHeight - kMargin - kButtonHeight;
     const HWND list = Child(window.Get(), WC_LISTVIEWA, "",
                             WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_NOSORTHEADER | LVS_SHOWSELALWAYS, 100,
-                            box(kMargin, kMargin, kClientWidth - 2 * kMargin, buttonsTop - 2 * kMargin), look.font);
+                            box(kMargin, kMargin, clientWidth - 2 * kMargin, buttonsTop - 2 * kMargin), look.font);
     FillList(list, results, dpi);
-    int right = kClientWidth - kMargin - kButtonWidth;
+    int right = clientWidth - kMargin - kButtonWidth;
     const HWND close = Child(window.Get(), "BUTTON", "关闭", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL,
                              box(right, buttonsTop, kButtonWidth, kButtonHeight), look.font);
     right -= kButtonWidth + kMargin;

@@ -15,9 +15,6 @@
 // Checking the package's signatures: on a thread of its own, so that the facts show at once and the
 // window stays responsive while a large package is hashed; the verdict comes back as a message.
 
-namespace {
-
-// Certificate and member names arrive as UTF-16; the window's text is the ANSI code page.
 std::string WideToAnsi(const std::u16string& text) {
     if (text.empty())
         return std::string();
@@ -30,6 +27,8 @@ std::string WideToAnsi(const std::u16string& text) {
     WideCharToMultiByte(CP_ACP, 0, wide, length, &ansi[0], size, nullptr, nullptr);
     return ansi;
 }
+
+namespace {
 
 bool Refused(TSignatureVerdict verdict) {
     return verdict == TSignatureVerdict::Broken || verdict == TSignatureVerdict::Unsigned;

@@ -30,5 +30,8 @@ struct TfrmMain::SignatureWork {
     }
 };
 
+// Certificate and member names arrive as UTF-16; the window's text is the ANSI code page.
+std::string WideToAnsi(const std::u16string& text);
+
 // The message the worker posts to the window when it has ended; wParam is the check's number.
 constexpr UINT kSignatureCheckedMessage = WM_APP + 40;

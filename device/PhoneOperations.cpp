@@ -17,32 +17,6 @@ using namespace phone_steps;
 
 namespace {
 
-const char* const kIncompatibleCode = "INSTALL_FAILED_UPDATE_INCOMPATIBLE";
-
-const OperationTexts kInstallTexts = {
-    "未选择要安装的apk文件。", StatusColor::Red, "正在为手机安装程序，请等待程序安装完成提示...",
-    "程序安装成功！",          StatusColor::Red, "程序安装失败！"};
-const OperationTexts kUninstallTexts = {
-    "未选择要卸载的apk文件。", StatusColor::WindowText, "正在为手机卸载程序，请等待程序卸载完成提示...",
-    "程序卸载成功！",          StatusColor::Green,      "程序卸载失败！"};
-
-// The temporary copy of a package, removed on every way out.
-class TempCopy {
-public:
-    explicit TempCopy(ISystem& system) : system_(system) {}
-    ~TempCopy() {
-        if (!path_.empty() && system_.FileExists(path_))
-            system_.RemoveFile(path_);
-    }
-    TempCopy(const TempCopy&) = delete;
-    TempCopy& operator=(const TempCopy&) = delete;
-    void Own(const std::string& path) { path_ = path; }
-
-private:
-    ISystem& system_;
-    std::string path_;
-};
-
 // What a phone is getting, for the note: "升级（手机上为 1.1.0）".
 std::string PlanText(const PhoneJob& job, ISystem& system) {
     if (job.replace)
@@ -72,9 +46,6 @@ std::string PlanNote(Operation& op) {
     }
     return note;
 }
-
-const char* const kDataWarning =
-    "注意：卸载会删除这个应用在这些手机上的全部数据（账号登录、聊天记录、游戏存档等），且无法恢复。";
 
 std::string AppTitle(const PackageToInstall& package) {
     const std::string& title = package.appName.empty() ? package.packageName : package.appName;
@@ -199,25 +170,6 @@ void InstallRound(Operation& op, const PackageToInstall& package, const std::fun
             JudgeOutcome(job, runs.front(), package.requiredAndroid, system);
         },
         StepNote{true, true, PlanNote(op)});
-}
-
-// What happened on a phone that took the package: "已从 1.1.0 升级到 1.2.0".
-std::string TookText(const PhoneJob& job, const PackageToInstall& package, ISystem& system) {
-    const std::string ours = package.versionName.empty() && package.versionCode < 0
-                                 ? std::string()
-                                 : " " + VersionLabel(package.versionName, package.versionCode);
-    if (job.uninstalled)
-        return "已卸载手机上的旧版并安装" + ours;
-    switch (job.copyCase) {
-    case CopyCase::Upgrade:
-        return "已从 " + PhoneVersion(job, system) + " 升级到" + ours;
-    case CopyCase::Same:
-        return "已重新安装" + ours;
-    case CopyCase::Downgrade:
-        return "已从 " + PhoneVersion(job, system) + " 降级到" + ours;
-    default:
-        return "已安装" + ours;
-    }
 }
 
 // The outcome in the status line, the note beside it and, for an install, the table. Returns true
@@ -352,12 +304,17 @@ bool InstallResults::AnyTook() const {
 }
 
 std::string ResultsText(const InstallResults& results) {
-    std::string text = "手机\t序列号\t原版本\t现版本\t结果\t原因\r\n";
+    const bool packages = results.ManyPackages();
+    std::string text = std::string(packages ? "安装包\t" : "") + "手机\t序列号\t原版本\t现版本\t结果\t原因\r\n";
     for (const PhoneResult& row : results.rows) {
-        text += row.name + "\t" + row.serial + "\t" + row.before + "\t" + row.after + "\t" + row.result + "\t" +
-                row.reason + "\r\n";
+        text += (packages ? row.package + "\t" : std::string()) + row.name + "\t" + row.serial + "\t" + row.before +
+                "\t" + row.after + "\t" + row.result + "\t" + row.reason + "\r\n";
     }
     return text;
+}
+
+bool InstallResults::ManyPackages() const {
+    return std::any_of(rows.begin(), rows.end(), [](const PhoneResult& row) { return !row.package.empty(); });
 }
 
 const PhoneProfile* KnownPhones::Find(const std::string& serial) const {

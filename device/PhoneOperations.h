@@ -28,6 +28,7 @@ struct PhoneResult {
     std::string reason;
     bool took = false;     // the phone has this package now
     std::string adbSerial; // the serial as adb's -s takes it; empty when adb picks the only phone
+    std::string package = {}; // in a run of several packages, the package: "微信 8.0.49"; empty otherwise
 };
 
 // What an install did, phone by phone: the table, adb's whole text, and what opening the app needs.
@@ -37,6 +38,8 @@ struct InstallResults {
     std::vector<PhoneResult> rows;
     std::string details; // every command and what adb printed, phone by phone
     bool AnyTook() const;
+    // A table of a list of packages: a row for each package on each phone.
+    bool ManyPackages() const;
 };
 
 // The table as text to copy: a heading line, then one line a phone, the columns between tabs.
@@ -65,6 +68,8 @@ public:
     virtual bool AskDowngrade(const std::string& question) = 0;
     // The phone's copy stands in the way: uninstall it, and its data, and install this one?
     virtual bool AskReplace(const std::string& question) = 0;
+    // Packages of a list that failed their signature check: install them all the same?
+    virtual bool AskNotIntact(const std::string& question) = 0;
     // Each phone's outcome once an install ends; an empty table when another run begins.
     virtual void ShowResults(const InstallResults& results) = 0;
 };

@@ -9,6 +9,17 @@
 namespace phone_steps {
 
 const char* const kDowngradeCode = "INSTALL_FAILED_VERSION_DOWNGRADE";
+const char* const kIncompatibleCode = "INSTALL_FAILED_UPDATE_INCOMPATIBLE";
+
+const OperationTexts kInstallTexts = {
+    "未选择要安装的apk文件。", StatusColor::Red, "正在为手机安装程序，请等待程序安装完成提示...",
+    "程序安装成功！",          StatusColor::Red, "程序安装失败！"};
+const OperationTexts kUninstallTexts = {
+    "未选择要卸载的apk文件。", StatusColor::WindowText, "正在为手机卸载程序，请等待程序卸载完成提示...",
+    "程序卸载成功！",          StatusColor::Green,      "程序卸载失败！"};
+
+const char* const kDataWarning =
+    "注意：卸载会删除这个应用在这些手机上的全部数据（账号登录、聊天记录、游戏存档等），且无法恢复。";
 
 namespace {
 
@@ -256,6 +267,10 @@ void LearnPhones(Operation& op, const PackageToInstall* package, bool needTraits
                 job.copyCase = CompareCopy(job.copy, package->versionCode, package->signer);
         },
         StepNote());
+    NamePhones(op);
+}
+
+void NamePhones(Operation& op) {
     // Names as the user knows the phones; two alike on a rack are told apart by their serials' ends.
     for (PhoneJob& job : op.jobs) {
         const std::string name = job.knowsItself ? AnsiFromUtf8(PhoneName(job.profile), op.tools.system) : "";
@@ -288,6 +303,33 @@ std::string PhoneVersion(const PhoneJob& job, ISystem& system) {
     default:
         return "未知";
     }
+}
+
+std::string TookText(const PhoneJob& job, const PackageToInstall& package, ISystem& system) {
+    const std::string ours = package.versionName.empty() && package.versionCode < 0
+                                 ? std::string()
+                                 : " " + VersionLabel(package.versionName, package.versionCode);
+    if (job.uninstalled)
+        return "已卸载手机上的旧版并安装" + ours;
+    switch (job.copyCase) {
+    case CopyCase::Upgrade:
+        return "已从 " + PhoneVersion(job, system) + " 升级到" + ours;
+    case CopyCase::Same:
+        return "已重新安装" + ours;
+    case CopyCase::Downgrade:
+        return "已从 " + PhoneVersion(job, system) + " 降级到" + ours;
+    default:
+        return "已安装" + ours;
+    }
+}
+
+bool PhoneIsGone(const ToolRun& run) {
+    if (!run.started)
+        return false;
+    const AdbFailure failure = ReadAdbFailure(run.output, run.errors);
+    return failure.code.empty() && (failure.adbMessage.find("not found") != std::string::npos ||
+                                    failure.adbMessage.find("no devices") != std::string::npos ||
+                                    failure.adbMessage.find("device offline") != std::string::npos);
 }
 
 bool AnyGoing(const Operation& op) {

@@ -11,7 +11,10 @@
 // operation goes to, one job per phone, and the steps that run a command on every phone at once.
 namespace phone_steps {
 
-extern const char* const kDowngradeCode; // "INSTALL_FAILED_VERSION_DOWNGRADE"
+extern const char* const kDowngradeCode;    // "INSTALL_FAILED_VERSION_DOWNGRADE"
+extern const char* const kIncompatibleCode; // "INSTALL_FAILED_UPDATE_INCOMPATIBLE"
+// What the user is told before an uninstall that takes an app's data with it.
+extern const char* const kDataWarning;
 
 // The texts and colours in which install and uninstall differ.
 struct OperationTexts {
@@ -22,6 +25,9 @@ struct OperationTexts {
     StatusColor successColor;
     const char* failed;
 };
+
+extern const OperationTexts kInstallTexts;
+extern const OperationTexts kUninstallTexts;
 
 // The phones an operation goes to, as the listing gave them.
 struct Targets {
@@ -45,6 +51,23 @@ public:
 
 private:
     IPhoneView& view_;
+};
+
+// The temporary copy of a package, removed on every way out.
+class TempCopy {
+public:
+    explicit TempCopy(ISystem& system) : system_(system) {}
+    ~TempCopy() {
+        if (!path_.empty() && system_.FileExists(path_))
+            system_.RemoveFile(path_);
+    }
+    TempCopy(const TempCopy&) = delete;
+    TempCopy& operator=(const TempCopy&) = delete;
+    void Own(const std::string& path) { path_ = path; }
+
+private:
+    ISystem& system_;
+    std::string path_;
 };
 
 // One ready phone through the steps of an operation.
@@ -115,6 +138,9 @@ void RunStep(Operation& op, const std::function<std::vector<std::string>(PhoneJo
 // be served (a split package's pieces depend on it).
 void LearnPhones(Operation& op, const PackageToInstall* package, bool needTraits);
 
+// Names each phone as its owner knows it, once LearnPhones has read what the phones say.
+void NamePhones(Operation& op);
+
 // What adb's failure means for the user, with the phone maker's steps where they help.
 std::string Explain(const ToolRun& run, const std::string& requiredAndroid, const PhoneJob& job, ISystem& system);
 // The step that does the work: an install or an uninstall, judged by adb's "Success".
@@ -132,5 +158,9 @@ std::string JoinNames(const std::vector<std::string>& names);
 std::string VersionLabel(const std::string& name, std::int64_t code);
 // The version a phone had: "1.1.0", "未安装", "未知".
 std::string PhoneVersion(const PhoneJob& job, ISystem& system);
+// What happened on a phone that took the package: "已从 1.1.0 升级到 1.2.0".
+std::string TookText(const PhoneJob& job, const PackageToInstall& package, ISystem& system);
+// True when adb says the phone is no longer there (unplugged, gone offline).
+bool PhoneIsGone(const ToolRun& run);
 
 } // namespace phone_steps

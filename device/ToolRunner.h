@@ -38,4 +38,36 @@ public:
         output = runs[0].output;
         return true;
     }
+
+    // Lanes of tools, each lane one tool at a time and every lane at once: a rack of phones each
+    // working through a list of packages. `next` fills a lane's next run and returns false when
+    // the lane has nothing more; it is asked again only after `ended` has heard its last run.
+    // This default goes in rounds, one run of each lane together; the program's runner starts a
+    // lane's next run the moment its last one ends, so a quick phone never waits for a slow one.
+    using LaneNext = std::function<bool(std::size_t lane, ToolRun& run)>;
+    using LaneEnded = std::function<void(std::size_t lane, const ToolRun& run)>;
+    virtual void RunLanes(std::size_t lanes, const LaneNext& next, const LaneEnded& ended,
+                          const ToolProgress& progress) {
+        std::vector<bool> done(lanes, false);
+        for (;;) {
+            std::vector<ToolRun> runs;
+            std::vector<std::size_t> owners;
+            for (std::size_t lane = 0; lane < lanes; ++lane) {
+                ToolRun run;
+                if (done[lane])
+                    continue;
+                if (!next(lane, run)) {
+                    done[lane] = true;
+                    continue;
+                }
+                runs.push_back(std::move(run));
+                owners.push_back(lane);
+            }
+            if (runs.empty())
+                return;
+            RunAll(runs, progress);
+            for (std::size_t i = 0; i < runs.size(); ++i)
+                ended(owners[i], runs[i]);
+        }
+    }
 };

@@ -167,6 +167,76 @@ void RunConsolePrograms(std::vector<ToolRun>& runs, const std::function<void()>&
     }
 }
 
+void RunConsoleLanes(std::size_t lanes, const IToolRunner::LaneNext& next, const IToolRunner::LaneEnded& ended,
+                     const std::function<void()>& pump, const std::function<bool()>& shouldStop,
+                     const ToolProgress& progress) {
+    // One child a lane at most; a lane whose next tool can't be started hears so at once and goes on.
+    struct LaneRun {
+        ToolRun run;
+        std::unique_ptr<Child> child;
+    };
+    std::vector<LaneRun> current(lanes);
+    std::size_t finished = 0;
+    const auto startNext = [&](std::size_t lane) {
+        for (;;) {
+            LaneRun& slot = current[lane];
+            slot.child.reset();
+            slot.run = ToolRun();
+            if (!next(lane, slot.run))
+                return;
+            slot.child = Start(slot.run);
+            if (slot.child)
+                return;
+            ++finished;
+            ended(lane, slot.run);
+        }
+    };
+    for (std::size_t lane = 0; lane < lanes; ++lane)
+        startNext(lane);
+    const ULONGLONG startTime = GetTickCount64();
+    for (;;) {
+        bool gotData = false;
+        std::vector<HANDLE> running;
+        for (std::size_t lane = 0; lane < lanes; ++lane) {
+            Child* child = current[lane].child.get();
+            if (child == nullptr)
+                continue;
+            gotData |= DrainPipe(child->outRead.Get(), child->rawOut);
+            gotData |= DrainPipe(child->errRead.Get(), child->rawErr);
+            if (WaitForSingleObject(child->process.Get(), 0) != WAIT_OBJECT_0) {
+                running.push_back(child->process.Get());
+                continue;
+            }
+            Finish(*child);
+            current[lane].run.output = ConsoleText(child->rawOut);
+            current[lane].run.errors = ConsoleText(child->rawErr);
+            ++finished;
+            ended(lane, current[lane].run);
+            startNext(lane);
+            if (current[lane].child)
+                running.push_back(current[lane].child->process.Get());
+        }
+        if (running.empty())
+            return;
+        if (!gotData) {
+            const DWORD count = static_cast<DWORD>(std::min<std::size_t>(running.size(), MAXIMUM_WAIT_OBJECTS));
+            WaitForMultipleObjects(count, running.data(), FALSE, kWaitStepMs);
+        }
+        if (pump)
+            pump();
+        if (progress)
+            progress(static_cast<unsigned>(GetTickCount64() - startTime), finished);
+        if (shouldStop && shouldStop()) {
+            // The window has gone: nothing is told any more, the tools still running end.
+            for (LaneRun& slot : current) {
+                if (slot.child && !slot.child->done)
+                    TerminateProcess(slot.child->process.Get(), 1);
+            }
+            return;
+        }
+    }
+}
+
 bool RunConsoleCommand(const std::string& commandLine, std::string& output, const std::function<void()>& pump) {
     std::vector<ToolRun> runs(1);
     runs[0].commandLine = commandLine;

@@ -13,6 +13,12 @@
 void RunConsolePrograms(std::vector<ToolRun>& runs, const std::function<void()>& pump,
                         const std::function<bool()>& shouldStop, const ToolProgress& progress);
 
+// Lanes of programs, each one at a time and all lanes at once (IToolRunner::RunLanes): a lane's
+// next program starts the moment its last one ends.
+void RunConsoleLanes(std::size_t lanes, const IToolRunner::LaneNext& next, const IToolRunner::LaneEnded& ended,
+                     const std::function<void()>& pump, const std::function<bool()>& shouldStop,
+                     const ToolProgress& progress);
+
 // One program, its standard output only. Returns false, leaving `output` untouched, when the pipe
 // or the process can't be made.
 bool RunConsoleCommand(const std::string& commandLine, std::string& output, const std::function<void()>& pump);
@@ -24,6 +30,10 @@ public:
         : pump_(std::move(pump)), shouldStop_(std::move(shouldStop)) {}
     void RunAll(std::vector<ToolRun>& runs, const ToolProgress& progress) override {
         RunConsolePrograms(runs, pump_, shouldStop_, progress);
+    }
+    void RunLanes(std::size_t lanes, const LaneNext& next, const LaneEnded& ended,
+                  const ToolProgress& progress) override {
+        RunConsoleLanes(lanes, next, ended, pump_, shouldStop_, progress);
     }
 
 private:

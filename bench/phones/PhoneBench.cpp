@@ -25,6 +25,7 @@ public:
     bool IsClosed() override { return false; }
     bool AskDowngrade(const std::string&) override { return true; }
     bool AskReplace(const std::string&) override { return true; }
+    bool AskNotIntact(const std::string&) override { return true; }
     void ShowResults(const InstallResults&) override {}
 };
 

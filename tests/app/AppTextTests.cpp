@@ -27,3 +27,33 @@ TEST_CASE("The Open dialog offers APKs first, then bundles, then every kind") {
     CHECK(parts == StringList{"Apk文件", "*.apk", "安装包组（apks、xapk、apkm）", "*.apks;*.xapk;*.apkm", "所有支持的文件",
                               "*.apk;*.apks;*.xapk;*.apkm", "", ""});
 }
+
+TEST_CASE("Several packages on the command line, or chosen at once in the Open dialog") {
+    struct Case {
+        std::string commandLine;
+        std::vector<std::string> names;
+    };
+    const Case lines[] = {
+        {"\"C:\\T\\app.exe\" \"D:\\a.apk\"", {"D:\\a.apk"}},
+        {"\"C:\\T\\app.exe\" \"D:\\a.apk\" \"E:\\b.apk\" \"F:\\c.xapk\"", {"D:\\a.apk", "E:\\b.apk", "F:\\c.xapk"}},
+        {"\"C:\\T\\app.exe\"  \"D:\\a.apk\"", {"D:\\a.apk"}},
+    };
+    for (const auto& c : lines) {
+        const StartupArguments arguments = ReadStartupCommandLine(c.commandLine);
+        CHECK(arguments.apkFileNames == c.names);
+        CHECK(arguments.apkFileName == c.names.front()); // the first, as a single package is opened
+    }
+    CHECK(ReadStartupCommandLine("\"C:\\T\\app.exe\"").apkFileNames.empty());
+
+    struct Dialog {
+        std::string buffer;
+        std::vector<std::string> files;
+    };
+    const Dialog dialogs[] = {
+        {std::string("D:\\apps\\a.apk\0\0", 15), {"D:\\apps\\a.apk"}},
+        {std::string("D:\\apps\0a.apk\0b.xapk\0\0", 23), {"D:\\apps\\a.apk", "D:\\apps\\b.xapk"}},
+        {std::string("D:\\\0a.apk\0b.apk\0\0", 17), {"D:\\a.apk", "D:\\b.apk"}},
+    };
+    for (const auto& d : dialogs)
+        CHECK(OpenDialogFiles(d.buffer) == d.files);
+}

@@ -222,6 +222,7 @@ public:
     std::vector<std::string> questions;
     bool AskDowngrade(const std::string& question) override { return Answer("ask downgrade", question); }
     bool AskReplace(const std::string& question) override { return Answer("ask replace", question); }
+    bool AskNotIntact(const std::string& question) override { return Answer("ask not intact", question); }
     InstallResults results; // the last table shown
     void ShowResults(const InstallResults& shown) override { results = shown; }
 

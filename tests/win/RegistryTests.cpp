@@ -75,6 +75,7 @@ void CheckClasses(HKEY root, const std::string& prefix, const std::string& exe) 
     CHECK(Value(root, prefix + "Quorlyapk\\DefaultIcon", nullptr) == exe + ",0");
     CHECK(Value(root, prefix + "Quorlyapk\\Shell\\Open", nullptr).rfind("用Varnel       打开", 0) == 0);
     CHECK(Value(root, prefix + "Quorlyapk\\Shell\\Open\\Command", nullptr) == "\"" + exe + "\" \"%1\"");
+    CHECK(Value(root, prefix + "Quorlyapk\\Shell\\Open", "MultiSelectModel") == "Player");
 }
 
 bool Register(TRegistryUtils& registry, const std::string& exe) {

@@ -85,7 +85,7 @@ TEST_CASE("Dropped files: packages are taken whatever the case of their extensio
     }
 }
 
-TEST_CASE("Of several dropped files the first is taken; a refused drop keeps the package on show") {
+TEST_CASE("A dropped package is taken alone; a refused drop keeps the package on show") {
     ProgramFolder program(ProgramFolder::kScriptedAapt);
     ScratchFolder files;
     const std::string a = files / "a.apk";
@@ -95,7 +95,7 @@ TEST_CASE("Of several dropped files the first is taken; a refused drop keeps the
     program.Record("a.apk", ReadTextFile(program.ToolsFolder() + "recordings\\sample.apk.txt"));
     program.UseShippedCfg();
     FormHarness h(program);
-    Drop(h, {a, b, files / "c.apk"});
+    Drop(h, {a});
     CHECK(h->GetApkFileName() == a);
     REQUIRE(h.Text(h->lblPackageName) == "com.quorly.varnel.sample");
     REQUIRE_FALSE(h.Text(h->txtPermissionInfo).empty());

@@ -10,13 +10,14 @@
 //   phone <serial> <state> [install=<outcome>] [uninstall=<outcome>] [delay=<ms>] [sdk=<n>]
 //         [abi=<a,b>] [density=<dpi>] [locale=<tag>] [brand=<b>] [model=<m>] [name=<marketing name>]
 //         [installed=<code>[:<version name>]] [signer=<hex>] [system=1] [downgrade=granted]
-//         [dumpsys=huge|cut|silent] [open=noactivity|vanish]
+//         [dumpsys=huge|cut|silent] [open=noactivity|vanish] [refuse=<file name>:<outcome>]
 // A word with blanks is written in double quotes. An outcome is "success", a package manager code
 // (INSTALL_FAILED_INSUFFICIENT_STORAGE, -99, ...), or one of: vanish (the phone is gone: "device not
 // found"), hang (never ends), garbage (random bytes on both streams), huge (20 MB of output), silent
 // (prints nothing), successword, lowercase. Without install=, the phone judges as Android does: a
 // copy signed by another signer refuses (UPDATE_INCOMPATIBLE), a newer copy refuses unless -d is
-// given and the phone grants downgrades, anything else succeeds.
+// given and the phone grants downgrades, anything else succeeds. refuse= gives one package of a list
+// its own outcome on that phone: the install of a file of that name ends so.
 //
 // A phone has the package when the script says installed=, until an uninstall or install changes
 // that; the changes are kept in "fake-adb-state.txt" beside this program. `getprop` alone lists
@@ -60,6 +61,8 @@ struct FakePhone {
     bool grantsDowngrade = false;
     std::string dumpsys; // huge, cut, silent
     std::string open;    // noactivity, vanish
+    std::string refusedFile; // a file name this phone judges by `refusal` instead
+    std::string refusal;
 };
 
 struct Script {
@@ -184,6 +187,10 @@ Script ParseScript(const std::string& text) {
                     phone.dumpsys = value;
                 else if (key == "open")
                     phone.open = value;
+                else if (key == "refuse" && value.find(':') != std::string::npos) {
+                    phone.refusedFile = value.substr(0, value.rfind(':'));
+                    phone.refusal = value.substr(value.rfind(':') + 1);
+                }
             }
             script.phones.push_back(phone);
         }
@@ -372,7 +379,9 @@ int SharedOutcome(const std::string& outcome, const Script& script, const FakePh
 }
 
 // What the phone makes of an install: the script's outcome, else Android's own rules.
-std::string Judge(const Script& script, const FakePhone& phone, bool downgrade) {
+std::string Judge(const Script& script, const FakePhone& phone, bool downgrade, const std::string& file) {
+    if (!phone.refusedFile.empty() && FileNameOf(file) == phone.refusedFile)
+        return phone.refusal;
     if (!phone.install.empty())
         return phone.install;
     if (phone.installedCode >= 0) {
@@ -387,7 +396,7 @@ std::string Judge(const Script& script, const FakePhone& phone, bool downgrade) 
 
 int Install(const Script& script, const FakePhone& phone, const std::string& file, bool multiple, bool downgrade) {
     Wait(phone);
-    const std::string outcome = Judge(script, phone, downgrade);
+    const std::string outcome = Judge(script, phone, downgrade, file);
     const int shared = SharedOutcome(outcome, script, phone);
     if (shared >= 0)
         return shared;
