@@ -319,9 +319,9 @@ void TfrmMain::InstallShelfClick() {
         if (row->problem.empty() && row->bundle) {
             run.bundles.push_back(std::make_unique<BundlePackage>(row->bundle, runner_, exeFolder_, row->packageName));
             entry.pieces = run.bundles.back().get();
-            entry.package.signer = PackageSigner(row->bundle->BasePath());
+            entry.package.signer = row->signer ? row->signer : PackageSigner(row->bundle->BasePath());
         } else if (row->problem.empty()) {
-            entry.package.signer = PackageSigner(row->path);
+            entry.package.signer = row->signer ? row->signer : PackageSigner(row->path);
         }
         run.packages.push_back(entry);
     }

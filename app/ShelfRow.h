@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +29,7 @@ struct TfrmMain::ShelfRow {
     std::string signature;                // the verdict's one line; empty until the check has been
     bool checked = false;
     bool intact = true;
+    std::optional<std::uint32_t> signer; // as phones name it, from the check
     int image = 0;
 };
 
@@ -44,6 +46,7 @@ struct TfrmMain::ShelfSignatureWork {
         std::uint64_t id;
         std::string label;
         bool refused;
+        std::optional<std::uint32_t> signer;
     };
     std::atomic<bool> cancel{false};
     std::mutex mutex;

@@ -66,7 +66,7 @@ void TfrmMain::StartShelfSignatures() {
         for (const ShelfSignatureWork::Item& item : items) {
             if (shared->cancel)
                 break;
-            ShelfSignatureWork::Verdict verdict{item.id, std::string(), false};
+            ShelfSignatureWork::Verdict verdict{item.id, std::string(), false, std::nullopt};
             try {
                 if (item.pieces.empty()) {
                     const TSignatureReport report = VerifyApkSignature(item.path, shared->cancel, options);
@@ -74,6 +74,7 @@ void TfrmMain::StartShelfSignatures() {
                         break;
                     verdict.refused = Refused(report.verdict);
                     verdict.label = SignatureLabel(report);
+                    verdict.signer = PhoneSignerOf(report.signers);
                 } else {
                     std::vector<TBundlePieceFile> pieces;
                     for (std::size_t i = 0; i < item.names.size() && i < item.pieces.size(); ++i)
@@ -83,6 +84,7 @@ void TfrmMain::StartShelfSignatures() {
                         break;
                     verdict.refused = Refused(report.verdict);
                     verdict.label = BundleSignatureLabel(report);
+                    verdict.signer = PhoneSignerOf(report.signers);
                 }
             } catch (const std::exception&) {
                 verdict.label = "没能核对";
@@ -120,6 +122,7 @@ void TfrmMain::ShelfSignaturesArrived(WPARAM generation) {
             if (shelf_[i]->id != verdict.id)
                 continue;
             shelf_[i]->checked = true;
+            shelf_[i]->signer = verdict.signer;
             SetRowSignature(i, verdict.label, !verdict.refused);
         }
     }

@@ -15,6 +15,12 @@
 // Checking the package's signatures: on a thread of its own, so that the facts show at once and the
 // window stays responsive while a large package is hashed; the verdict comes back as a message.
 
+std::optional<std::uint32_t> PhoneSignerOf(const std::vector<TSignerFacts>& signers) {
+    if (signers.size() != 1 || signers[0].certificate.der.empty())
+        return std::nullopt;
+    return SignerHashOfCertificate(signers[0].certificate.der);
+}
+
 std::string WideToAnsi(const std::u16string& text) {
     if (text.empty())
         return std::string();
@@ -92,12 +98,6 @@ void TfrmMain::StartSignatureCheck() {
         bool refused = false;
         bool cancelled = false;
         std::optional<std::uint32_t> signer;
-        // A phone names the app's one signer (the newest key of a rotated one); several can't be
-        // matched against what it says.
-        auto signerOf = [&signer](const std::vector<TSignerFacts>& signers) {
-            if (signers.size() == 1 && !signers[0].certificate.der.empty())
-                signer = SignerHashOfCertificate(signers[0].certificate.der);
-        };
         try {
             if (pieces.empty()) {
                 const TSignatureReport report = VerifyApkSignature(path, shared->cancel, options);
@@ -105,14 +105,14 @@ void TfrmMain::StartSignatureCheck() {
                 refused = Refused(report.verdict);
                 summary = SignatureSummary(report);
                 details = SignatureDetails(report);
-                signerOf(report.signers);
+                signer = PhoneSignerOf(report.signers);
             } else {
                 const TBundleSignatureReport report = VerifyBundleSignatures(pieces, shared->cancel, options);
                 cancelled = report.verdict == TSignatureVerdict::Cancelled;
                 refused = Refused(report.verdict);
                 summary = BundleSignatureSummary(report);
                 details = BundleSignatureDetails(report);
-                signerOf(report.signers);
+                signer = PhoneSignerOf(report.signers);
             }
         } catch (const std::exception&) {
             summary = "签名没能核对完：内存不足。\n";

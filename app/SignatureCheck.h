@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 #include <thread>
 
 // The window's signature check in flight: the worker thread and what it hands back. Whoever drops
@@ -32,6 +33,11 @@ struct TfrmMain::SignatureWork {
 
 // Certificate and member names arrive as UTF-16; the window's text is the ANSI code page.
 std::string WideToAnsi(const std::u16string& text);
+
+struct TSignerFacts;
+// The number by which phones name the package's signer, when it has one: a phone names the app's
+// one signer (the newest key of a rotated one), and several can't be matched against what it says.
+std::optional<std::uint32_t> PhoneSignerOf(const std::vector<TSignerFacts>& signers);
 
 // The message the worker posts to the window when it has ended; wParam is the check's number.
 constexpr UINT kSignatureCheckedMessage = WM_APP + 40;
