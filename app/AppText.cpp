@@ -3,6 +3,7 @@
 #include "device/TextSplit.h"
 
 #include <algorithm>
+#include <cstring>
 
 const char* const kPublisherHost = "www.quorly.com";
 
@@ -66,6 +67,17 @@ std::string OpenDialogFilter() {
                            "安装包组（apks、xapk、apkm）\0*.apks;*.xapk;*.apkm\0"
                            "所有支持的文件\0*.apk;*.apks;*.xapk;*.apkm\0";
     return std::string(entries, sizeof entries); // the literal's own NUL ends the list
+}
+
+std::string ShortSignatureVerdict(const std::string& label) {
+    const struct {
+        const char* verdict;
+        const char* word;
+    } kWords[] = {{"签名有效", "有效"}, {"签名无效", "无效"}, {"未签名", "未签名"}};
+    for (const auto& w : kWords)
+        if (label.compare(0, std::strlen(w.verdict), w.verdict) == 0)
+            return w.word;
+    return label;
 }
 
 std::vector<std::string> OpenDialogFiles(const std::string& buffer) {

@@ -38,6 +38,10 @@ std::string OpenDialogFilter();
 // NUL): one full path alone, or the folder followed by the names chosen in it.
 std::vector<std::string> OpenDialogFiles(const std::string& buffer);
 
+// A signature verdict's line as the list's narrow column shows it: the verdict's word alone ("有效",
+// "无效", "未签名"); a line without one stays as it is. The whole line is the row's tip.
+std::string ShortSignatureVerdict(const std::string& label);
+
 // Where a link label's address is sent: without its trailing blanks, and with "http://" put
 // before an address that names no scheme, so the user's default browser opens it as a web page.
 std::string BrowserAddress(const std::string& address);

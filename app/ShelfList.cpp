@@ -15,6 +15,7 @@
 #include <richedit.h>
 
 #include <algorithm>
+#include <cstring>
 
 // The list of packages: several chosen together stand where the permission box stands, one row
 // each (icon, name, version, size, signature); the facts panel shows the selected row's.
@@ -251,7 +252,7 @@ void TfrmMain::FillShelfItem(std::size_t index) {
     }
     SetItemText(lvPackages, index, 1, row.problem.empty() ? row.versionName : std::string("无法读取"));
     SetItemText(lvPackages, index, 2, row.sizeText);
-    SetItemText(lvPackages, index, 3, row.signature);
+    SetItemText(lvPackages, index, 3, ShortSignatureVerdict(row.signature));
 }
 
 void TfrmMain::LayOutShelf() {
@@ -259,7 +260,7 @@ void TfrmMain::LayOutShelf() {
     const bool made = header != nullptr && SendMessageA(header, HDM_GETITEMCOUNT, 0, 0) > 0;
     if (!made)
         SendMessageA(lvPackages, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-                     LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER);
+                     LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
     for (int i = 0; i < 4; ++i) {
         LVCOLUMNA column = {};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
@@ -383,6 +384,17 @@ void TfrmMain::HandleShelfNotify(const NMHDR& header) {
         const auto& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
         if (activate.iItem >= 0)
             ShowRowPermissions(static_cast<std::size_t>(activate.iItem));
+        break;
+    }
+    case LVN_GETINFOTIPA: {
+        // The row's whole verdict (and why it can't be installed), which the narrow columns cut.
+        auto& tip = const_cast<NMLVGETINFOTIPA&>(reinterpret_cast<const NMLVGETINFOTIPA&>(header));
+        if (tip.iItem < 0 || static_cast<std::size_t>(tip.iItem) >= shelf_.size() || tip.cchTextMax <= 0)
+            break;
+        const ShelfRow& row = *shelf_[static_cast<std::size_t>(tip.iItem)];
+        std::string text = row.problem.empty() ? row.signature : row.problem;
+        text = text.substr(0, static_cast<std::size_t>(tip.cchTextMax - 1));
+        std::memcpy(tip.pszText, text.c_str(), text.size() + 1);
         break;
     }
     case LVN_KEYDOWN:

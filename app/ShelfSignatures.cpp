@@ -4,6 +4,7 @@
 #include "signing/SignatureText.h"
 
 #include "app/MainForm.h"
+#include "app/AppText.h"
 #include "app/ShelfRow.h"
 #include "app/SignatureCheck.h"
 
@@ -154,6 +155,7 @@ void TfrmMain::SetRowSignature(std::size_t row, const std::string& label, bool i
     shelf_[row]->intact = intact;
     LVITEMA item = {};
     item.iSubItem = kSignatureColumn;
-    item.pszText = const_cast<char*>(label.c_str());
+    const std::string shown = ShortSignatureVerdict(label);
+    item.pszText = const_cast<char*>(shown.c_str());
     SendMessageA(lvPackages, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
 }

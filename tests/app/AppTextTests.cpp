@@ -57,3 +57,11 @@ TEST_CASE("Several packages on the command line, or chosen at once in the Open d
     for (const auto& d : dialogs)
         CHECK(OpenDialogFiles(d.buffer) == d.files);
 }
+
+TEST_CASE("The list's signature column: the verdict's word, or the line when it has none") {
+    CHECK(ShortSignatureVerdict("签名有效 v1+v2：Quorly，SHA-256 635E…") == "有效");
+    CHECK(ShortSignatureVerdict("签名无效：classes.dex 在签名后被改动过") == "无效");
+    CHECK(ShortSignatureVerdict("未签名：手机会拒绝安装") == "未签名");
+    CHECK(ShortSignatureVerdict("没能核对") == "没能核对");
+    CHECK(ShortSignatureVerdict("").empty());
+}

@@ -224,7 +224,18 @@ TEST_CASE("Each row shows its signature verdict; packages that are not intact ar
     CHECK(f.ShelfSignature(0).find("签名有效") == 0);
     CHECK(f.ShelfSignature(1).find("未签名") == 0);
     CHECK(f.ShelfSignature(2).find("签名无效") == 0);
-    CHECK(Cell(f, 1, 3) == f.ShelfSignature(1));
+    CHECK(Cell(f, 0, 3) == "有效"); // the column is narrow: the word alone
+    CHECK(Cell(f, 1, 3) == "未签名");
+    CHECK(Cell(f, 2, 3) == "无效");
+    // Hovering over a row gives its whole verdict.
+    char tip[INFOTIPSIZE] = {};
+    NMLVGETINFOTIPA info = {};
+    info.hdr = {f.lvPackages, static_cast<UINT_PTR>(GetDlgCtrlID(f.lvPackages)), LVN_GETINFOTIPA};
+    info.pszText = tip;
+    info.cchTextMax = sizeof tip;
+    info.iItem = 2;
+    SendMessageA(GetParent(f.lvPackages), WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
+    CHECK(std::string(tip) == f.ShelfSignature(2));
 
     SendMessageA(f.btnInstall, BM_CLICK, 0, 0);
     REQUIRE(h.questions.size() == 1);
