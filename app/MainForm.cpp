@@ -382,18 +382,7 @@ void TfrmMain::CreateControls() {
         SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 480);
     }
 
-    // The permission box: the layout's base font in the GB2312 character set, room for any package.
-    // Its sizes are points, which the control turns into pixels itself.
-    CHARFORMATA base = {};
-    base.cbSize = sizeof base;
-    base.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET | CFM_COLOR;
-    base.dwEffects = CFE_AUTOCOLOR;
-    base.yHeight = 8 * 20;
-    base.bCharSet = GB2312_CHARSET;
-    lstrcpynA(base.szFaceName, "MS Sans Serif", LF_FACESIZE);
-    SendMessageA(txtPermissionInfo, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&base));
-    SendMessageA(txtPermissionInfo, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&base));
-    SendMessageA(txtPermissionInfo, EM_EXLIMITTEXT, 0, 4 * 1024 * 1024);
+    PreparePermissionBox(txtPermissionInfo);
     SetRichEditZoom();
     LayOutShelf();
 

@@ -369,6 +369,9 @@ private:
     void ShelfSignaturesArrived(WPARAM generation);
     // Writes permission blocks into any rich edit box, as the permission box shows them.
     void WritePermissionRuns(HWND box, const StringList& names);
+    // A permission box's base format: the layout's base font in the GB2312 character set, room for
+    // any package.
+    static void PreparePermissionBox(HWND box);
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -139,6 +139,20 @@ void TfrmMain::AppendPermissionInfo(const std::string& name) {
     }
 }
 
+void TfrmMain::PreparePermissionBox(HWND box) {
+    // Sizes are points, which the control turns into pixels itself.
+    CHARFORMATA base = {};
+    base.cbSize = sizeof base;
+    base.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET | CFM_COLOR;
+    base.dwEffects = CFE_AUTOCOLOR;
+    base.yHeight = 8 * 20;
+    base.bCharSet = GB2312_CHARSET;
+    lstrcpynA(base.szFaceName, "MS Sans Serif", LF_FACESIZE);
+    SendMessageA(box, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&base));
+    SendMessageA(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&base));
+    SendMessageA(box, EM_EXLIMITTEXT, 0, 4 * 1024 * 1024);
+}
+
 void TfrmMain::WritePermissionRuns(HWND box, const StringList& names) {
     if (!IniFile)
         return;

@@ -471,15 +471,7 @@ void TfrmMain::ShowRowPermissions(std::size_t index) {
                         closePlace.top, closePlace.width, closePlace.height, window.Get(),
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance_, nullptr);
     SendMessageA(close, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont_.Get()), FALSE);
-    CHARFORMATA base = {};
-    base.cbSize = sizeof base;
-    base.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET | CFM_COLOR;
-    base.dwEffects = CFE_AUTOCOLOR;
-    base.yHeight = 8 * 20;
-    base.bCharSet = GB2312_CHARSET;
-    lstrcpynA(base.szFaceName, "MS Sans Serif", LF_FACESIZE);
-    SendMessageA(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&base));
-    SendMessageA(box, EM_EXLIMITTEXT, 0, 4 * 1024 * 1024);
+    PreparePermissionBox(box);
     WritePermissionRuns(box, row.permissions);
     SendMessageA(box, EM_SETSEL, 0, 0);
     SendMessageA(box, EM_SCROLLCARET, 0, 0);
